@@ -1,0 +1,52 @@
+// Desktop geometry: the draw target, the screen size, and the regions that say
+// where the windows are, where petals land and where piles may grow.
+#ifndef MIVORA_GEOMETRY_H
+#define MIVORA_GEOMETRY_H
+
+#include "win32.h"
+
+#define LANDING_DEPTH 20     // crust depth, strip below the desktop, lower repaint margin
+#define SPRITE_REACH 13      // the largest petal side: upper repaint margin
+#define SIDE_REACH 26        // side margin of a repaint box
+#define CLASS_BUFFER 100
+#define TITLE_BUFFER 100
+#define REGION_TITLE_BUFFER 20
+#define DESKTOP_TITLE "Program Manager"
+#define LIST_VIEW_CLASS "SysListView32"
+#define HTML_VIEW_CLASS "Internet Explorer_Server"
+#define TASKBAR_CLASS "Shell_TrayWnd"
+#define SEARCH_PASSES 2      // full passes before a search gives up and falls back
+
+extern HWND DrawTarget;
+extern HDC TargetDC;
+extern int HtmlDesktop;
+extern RECT DesktopRect;
+extern int ListViewSeen;
+extern LONG ScreenWidth;
+extern LONG ScreenHeight;
+
+extern HRGN WindowRegion;
+extern HRGN PreviousWindowRegion;
+extern HRGN LandingRegion;
+extern HRGN LayerRegion;
+extern HRGN WindowTopsRegion;
+extern HRGN WindowChangeRegion;
+extern HRGN LandingChangeRegion;
+extern HRGN ScratchRegion;
+extern HRGN SpriteRegion;
+
+void FindDrawTarget();
+void FindDesktopView(HWND desktop);
+void RebuildGeometry();
+void BuildWindowRegion();
+void RebuildLandingRegion();
+void UpdateLandingRegion();
+void RebuildLayerRegion();
+void RefreshWindowRegion();
+void ApplyWindowLayerToggle(LONG now, LONG old);
+void ApplyBottomLayerToggle(LONG now, LONG old);
+void ApplyLayerThicknessChange(LONG now, LONG old);
+
+void ResetGeometryState();
+
+#endif

@@ -1,0 +1,64 @@
+// The settings record, its registry image and store; the settings dialog; the about box.
+#ifndef MIVORA_SETTINGS_H
+#define MIVORA_SETTINGS_H
+
+#include "win32.h"
+
+// The 24 user settings, in the order they are stored.
+struct SettingsRecord {
+  LONG branchCount;
+  LONG flowersPerBranch;
+  LONG flutter;
+  LONG maxSideSpeed;
+  LONG fallSpeed;
+  LONG windowLayerThickness;
+  LONG bottomLayerThickness;
+  LONG showBranch;
+  LONG fallingPetals;
+  LONG windEnabled;
+  LONG fallBehindWindows;
+  LONG windowLayers;
+  LONG bottomLayer;
+  LONG flowerType;
+  LONG tickInterval;
+  LONG branchRedrawInterval;
+  LONG calmPeriod;
+  LONG maxWindStrength;
+  LONG windWrap;
+  LONG strengthenStep;
+  LONG risePeriod;
+  LONG blowPeriod;
+  LONG weakenStep;
+  LONG branchX;
+};
+
+#define SETTINGS_FIELD_COUNT 24
+#define STORED_SETTINGS_SIZE 528
+#define STORED_VERSION_OFFSET 0
+#define STORED_FIELDS_OFFSET 32
+#define SETTINGS_VERSION "1.0.0.5"
+#define SETTINGS_KEY "Software\\Tolvane\\Mivora for Windows\\Settings"
+#define SETTINGS_VALUE "Mivora settings"
+
+extern SettingsRecord Settings;
+extern BYTE StoredSettings[STORED_SETTINGS_SIZE];
+
+void RestoreFactoryDefaults();
+void CaptureSettings();
+void AdoptStoredSettings();
+void LoadSettings();
+void SaveSettings();
+// Brings loaded values that the model cannot hold into its range.
+void ClampLoadedSettings();
+
+// The settings dialog.
+INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+void FillSettingsDialog(HWND dialog);
+void ApplySettingsDialog(HWND dialog, int forced);
+
+// The about box: the font it made last, deleted at shutdown.
+extern HFONT AboutFont;
+
+void ResetSettingsState();
+
+#endif

@@ -1,0 +1,160 @@
+// Driving and observing the virtual desktop: for tests and hosts, never for the program.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "windows.h"
+
+namespace vd {
+
+struct Config {
+  int width = 1024;
+  int height = 768;
+  int bitsPerPixel = 32;     // 8 selects a 256-colour display mode (NUMCOLORS 256)
+  bool virtualTime = true;   // false: the real clock, for the live host
+  std::string registryPath;  // empty: $MIVORA_REGISTRY, else ~/.local/share/mivora/registry.hkcu
+  bool shell = true;         // create "Program Manager", its views and the taskbar
+};
+
+// A fresh desktop: every window, timer, message, GDI object and record of the
+// previous one is gone; the clock is back at 0.
+void Reset(const Config &config = Config());
+HINSTANCE ModuleInstance();
+
+// The exit code WinMain returns when virtual time ran out (see StopAt).
+constexpr int kTimeUpExitCode = 259;
+
+// ---------------------------------------------------------------- clock and script
+uint64_t Now();
+// Runs fn when the clock reaches `ms` (from inside GetMessageA and the modal loops).
+void At(uint64_t ms, std::function<void()> fn);
+// Runs fn every `period` ms from `first` on.
+void Every(uint64_t first, uint64_t period, std::function<void()> fn);
+// Virtual time ends at `ms`: GetMessageA then returns 0 with WM_QUIT and
+// wParam kTimeUpExitCode, and open modal loops end as if cancelled.
+void StopAt(uint64_t ms);
+// Real time: the host waits here for at most `ms` milliseconds, pumping its own
+// input into the desktop. Without a hook the thread sleeps.
+void SetIdleHook(std::function<void(int ms)> hook);
+
+// ---------------------------------------------------------------- records
+struct BeepRecord {
+  uint64_t time;
+  UINT type;
+};
+struct MessageBoxRecord {
+  uint64_t time;
+  HWND owner;
+  std::string caption;
+  std::string text;
+  UINT type;
+  bool open;
+  int answer;
+};
+struct MenuRecord {
+  uint64_t time;
+  HMENU menu;
+  UINT flags;
+  int x, y;
+  HWND owner;
+  RECT rect;  // where the menu was placed on the screen
+  UINT result;
+  bool open;
+};
+struct RepaintRecord {  // one InvalidateRect/InvalidateRgn call
+  uint64_t time;
+  HWND hwnd;      // 0 for "every window"
+  RECT box;       // bounding box in screen coordinates (empty for every window)
+  bool erase;
+};
+struct TimerInfo {
+  HWND hwnd;
+  UINT_PTR id;
+  UINT period;
+  uint64_t due;
+};
+struct TrayIconInfo {
+  HWND owner;
+  UINT id;
+  UINT flags;
+  UINT callbackMessage;
+  HICON icon;
+  std::string tip;
+  RECT rect;  // its place in the taskbar's notification area
+};
+
+const std::vector<BeepRecord> &Beeps();
+const std::vector<MessageBoxRecord> &MessageBoxes();
+const std::vector<MenuRecord> &Menus();
+const std::vector<RepaintRecord> &Repaints();
+int ScreenRepaints();  // calls that invalidated every window at once
+void ClearRecords();  // beeps and repaints; message boxes and menus stay
+std::vector<TimerInfo> Timers();
+bool TimerRunning(HWND hwnd, UINT_PTR id);
+std::vector<TrayIconInfo> TrayIcons();
+
+// ---------------------------------------------------------------- modal answers
+// Answers the innermost open message box; with none open, the next one that
+// opens is answered at once with this.
+void AnswerMessageBox(int id);
+bool MessageBoxOpen();
+// Picks a command of the open popup menu (0 dismisses it); with none open, the
+// next menu that opens is answered at once.
+void ChooseMenuItem(UINT command);
+void DismissMenu();
+bool MenuOpen();
+
+// ---------------------------------------------------------------- input
+void TrayMouse(UINT iconId, UINT mouseMessage);  // posts the icon's callback message
+void TrayClick(UINT iconId);                     // down, up
+void TrayDoubleClick(UINT iconId);               // down, up, double-click, up
+void TrayRightClick(UINT iconId);                // right down, right up
+void KeyDown(int vk);
+void KeyUp(int vk);
+void SetCursor(int x, int y);
+void MouseMove(int x, int y);
+void MouseDown(int x, int y, int button = 0);  // 0 left, 1 right
+void MouseUp(int x, int y, int button = 0);
+void DoubleClick(int x, int y);
+
+// ---------------------------------------------------------------- windows
+HWND ProgramManager();
+HWND DesktopListView();
+HWND DesktopHtmlView();  // 0 while the HTML view is off
+HWND Taskbar();
+void SetHtmlView(bool on);
+// Takes away the shell's windows, for the program's fallback paths.
+void RemoveProgramManager();
+void RemoveDesktopViews();
+// An ordinary application window with a title bar; `rect` is its window rectangle.
+HWND CreateAppWindow(const std::string &title, RECT rect, bool visible = true);
+void MoveAppWindow(HWND hwnd, int x, int y);
+void ResizeAppWindow(HWND hwnd, int width, int height);
+void RaiseWindow(HWND hwnd);
+void ShowAppWindow(HWND hwnd, bool visible);
+void CloseAppWindow(HWND hwnd);
+// Dispatches pending paint messages now, as an idle message loop would.
+void PaintPending();
+
+// ---------------------------------------------------------------- pixels and counts
+uint32_t Pixel(int x, int y);  // 0x00RRGGBB
+const uint32_t *Framebuffer();
+int ScreenWidth();
+int ScreenHeight();
+bool WritePng(const std::string &path);
+int LiveGdiObjects();          // regions, bitmaps, brushes, fonts not yet deleted (stock objects excluded)
+int LiveGdiObjects(int type);  // OBJ_REGION 8, OBJ_BITMAP 7, OBJ_BRUSH 2, OBJ_FONT 6
+int LiveDCs();                 // window and memory device contexts not yet released or deleted
+
+// ---------------------------------------------------------------- registry
+// The registry file of the current desktop, and a damaged file's report.
+std::string RegistryPath();
+std::string RegistryProblem();  // empty when the file read well (or was absent)
+// For tests: the next write stops after the temporary file is written,
+// as if the process died before the rename.
+void FailNextRegistryRename();
+
+}  // namespace vd

@@ -16,6 +16,7 @@
 #define HTML_VIEW_CLASS "Internet Explorer_Server"
 #define TASKBAR_CLASS "Shell_TrayWnd"
 #define SEARCH_PASSES 2      // full passes before a search gives up and falls back
+#define THICKNESS_LIMIT (1 << 20)  // beyond any screen; keeps layer arithmetic in range
 
 extern HWND DrawTarget;
 extern HDC TargetDC;
@@ -24,6 +25,8 @@ extern RECT DesktopRect;
 extern int ListViewSeen;
 extern LONG ScreenWidth;
 extern LONG ScreenHeight;
+// RebuildGeometry calls under way; a flip seen inside one starts no other.
+extern int RebuildNesting;
 
 extern HRGN WindowRegion;
 extern HRGN PreviousWindowRegion;
@@ -46,6 +49,10 @@ void RefreshWindowRegion();
 void ApplyWindowLayerToggle(LONG now, LONG old);
 void ApplyBottomLayerToggle(LONG now, LONG old);
 void ApplyLayerThicknessChange(LONG now, LONG old);
+
+// A layer thickness held within THICKNESS_LIMIT either way: the regions are the
+// same for every screen, and no coordinate overflows.
+LONG BoundedThickness(LONG thickness);
 
 void ResetGeometryState();
 

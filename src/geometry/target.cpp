@@ -1,0 +1,87 @@
+// The desktop draw target: the window everything is drawn on, its device
+// context and rectangle, and whether the desktop shows its HTML view.
+#include <string.h>
+
+#include "geometry/geometry.h"
+
+HWND DrawTarget = 0;
+HDC TargetDC = 0;
+int HtmlDesktop = 0;
+RECT DesktopRect = {0, 0, 0, 0};
+int ListViewSeen = 0;
+
+// The visitors tell a pass that ended early through the flag that lParam
+// points to. EnumChildWindows gives no usable result on Windows (and answers 0
+// for a window without children on some platforms), so the flag decides
+// whether another pass is made.
+
+static BOOL CALLBACK VisitDesktopView(HWND window, LPARAM lParam) {
+  int *ended = (int *)lParam;
+  char name[CLASS_BUFFER];
+  name[0] = 0;
+  GetClassNameA(window, name, CLASS_BUFFER);
+  if (strcmp(name, HTML_VIEW_CLASS) == 0) {
+    DrawTarget = window;
+    HtmlDesktop = 1;
+    *ended = 1;
+    return FALSE;
+  }
+  if (strcmp(name, LIST_VIEW_CLASS) == 0 && ListViewSeen) {
+    HtmlDesktop = 0;
+    *ended = 1;
+    return FALSE;
+  }
+  if (strcmp(name, LIST_VIEW_CLASS) == 0) {
+    DrawTarget = window;
+    ListViewSeen = 1;
+  }
+  return TRUE;
+}
+
+void FindDesktopView(HWND desktop) {
+  int ended = 0;
+  int pass;
+  ListViewSeen = 0;
+  for (pass = 0; pass < SEARCH_PASSES && !ended; pass++) {
+    EnumChildWindows(desktop, VisitDesktopView, (LPARAM)&ended);
+  }
+  // No view of either class: draw on the desktop's top-level window itself,
+  // which covers the screen. HtmlDesktop keeps the last view state seen, so a
+  // missing view is never taken for a flip.
+  if (!ended) DrawTarget = desktop;
+}
+
+static BOOL CALLBACK VisitTopLevelWindow(HWND window, LPARAM lParam) {
+  int *ended = (int *)lParam;
+  char title[TITLE_BUFFER];
+  title[0] = 0;
+  GetWindowTextA(window, title, TITLE_BUFFER);
+  if (strcmp(title, DESKTOP_TITLE) != 0) return TRUE;
+  FindDesktopView(window);
+  *ended = 1;
+  return FALSE;
+}
+
+void FindDrawTarget() {
+  int wasHtml = HtmlDesktop;
+  int ended = 0;
+  int pass;
+  for (pass = 0; pass < SEARCH_PASSES && !ended; pass++) {
+    EnumWindows(VisitTopLevelWindow, (LPARAM)&ended);
+  }
+  // No desktop window of the shell (Wine has none): draw on the screen's own
+  // desktop window. HtmlDesktop is left as it was.
+  if (!ended) DrawTarget = GetDesktopWindow();
+  TargetDC = GetDC(DrawTarget);
+  GetWindowRect(DrawTarget, &DesktopRect);
+  // A flip seen while a rebuild is already under way is left to that rebuild,
+  // which goes on with the target just found; nesting deeper could recurse
+  // without end on a desktop whose two looks disagree.
+  if (HtmlDesktop != wasHtml && RebuildNesting == 0) {
+    // The rebuild fetches its own context for the new target.
+    ReleaseDC(DrawTarget, TargetDC);
+    RebuildGeometry();
+    InvalidateRect(0, 0, TRUE);
+    UpdateWindow(0);
+  }
+}

@@ -65,6 +65,10 @@ extern LONG baseDy;
 extern LONG removedFlowers;
 extern int skipDrawOnce;
 
+// The walks' bounds: branchCount and flowersPerBranch kept within the store.
+int BranchesInUse();
+int FlowersInUse();
+
 void ResetPetal(Petal *petal);
 void ResetPetals(Flower *flower);
 void ReseedFlower(Flower *flower);

@@ -106,6 +106,8 @@ bool MessageBoxOpen();
 void ChooseMenuItem(UINT command);
 void DismissMenu();
 bool MenuOpen();
+// The items of a menu: command id (0 for a pop-up or separator) and text.
+std::vector<std::pair<UINT, std::string>> MenuItems(HMENU menu);
 
 // ---------------------------------------------------------------- input
 void TrayMouse(UINT iconId, UINT mouseMessage);  // posts the icon's callback message

@@ -439,7 +439,13 @@ typedef struct tagSIZE {
 #define COLOR_BTNFACE 15
 #define TRANSPARENT 1
 #define OPAQUE 2
+#define OBJ_PEN 1
+#define OBJ_BRUSH 2
+#define OBJ_DC 3
+#define OBJ_FONT 6
 #define OBJ_BITMAP 7
+#define OBJ_REGION 8
+#define OBJ_MEMDC 10
 
 typedef struct tagBITMAP {
   LONG bmType;

@@ -173,3 +173,7 @@ uint32_t Pixel(int x, int y) {
 }
 
 }  // namespace vd
+
+namespace vd {
+HINSTANCE ModuleInstance() { return GetModuleHandleA(nullptr); }
+}  // namespace vd

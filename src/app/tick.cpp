@@ -1,0 +1,59 @@
+// The animation tick: timer 1 runs it, once per period.
+#include "app/app.h"
+#include "geometry/geometry.h"
+#include "render/render.h"
+#include "settings/settings.h"
+#include "sim/sim.h"
+
+LONG tickCounter;
+int drawForward = 1;
+
+static int BranchCount() {
+  LONG n = Settings.branchCount;
+  if (n < 0) n = 0;
+  if (n > MAX_BRANCHES) n = MAX_BRANCHES;
+  return int(n);
+}
+
+void Tick() {
+  TargetDC = GetDC(DrawTarget);
+  RefreshWindowRegion();
+  if (Settings.showBranch) {
+    LONG d = Settings.tickInterval > 0 ? Settings.tickInterval : 1;
+    LONG n = Settings.branchRedrawInterval / d;
+    // A tick longer than the branch's period draws the branch on every tick.
+    if (n <= 0 || tickCounter % n == 0) DrawBranch();
+  }
+  if (Settings.fallingPetals || skipDrawOnce == 1) PetalPass();
+  drawForward = drawForward ? 0 : 1;
+  tickCounter++;
+  ReleaseDC(DrawTarget, TargetDC);
+}
+
+void PetalPass() {
+  StepFlowers();
+  ErasePetals();
+  if (removedFlowers > 0) {
+    for (int b = 0; b < BranchCount(); ++b) {
+      for (LONG j = Settings.flowersPerBranch; j < Settings.flowersPerBranch + removedFlowers && j < FLOWER_SLOTS; ++j) {
+        if (j < 0) continue;
+        Flower *flower = &branches[b].flowers[j];
+        ReseedFlower(flower);
+        flower->fallDelay = RandomBelow(FALL_DELAY_RANGE) + 1;
+      }
+    }
+    removedFlowers = 0;
+  }
+  if (skipDrawOnce == 1) {
+    skipDrawOnce = 0;
+    return;
+  }
+  SavePetalBackgrounds();
+  DrawPetals();
+}
+
+void RestartTick(LONG newPeriod, LONG oldPeriod) {
+  if (newPeriod == oldPeriod) return;
+  KillTimer(MainWindow, TIMER_TICK);
+  SetTimer(MainWindow, TIMER_TICK, UINT(newPeriod), NULL);
+}

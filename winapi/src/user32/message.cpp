@@ -1,0 +1,259 @@
+// The message queue, window timers and modal loops.
+//
+// One queue serves the one thread. Retrieval follows Win32's priorities: posted
+// messages, then the quit request, then paint messages, then due timers. Paint
+// and timer messages are made when they are retrieved, so a timer never has two
+// messages waiting. Waiting moves the clock to the next timer or scripted event.
+#include <algorithm>
+#include <cstdio>
+#include <deque>
+#include <map>
+
+#include "core/platform.h"
+#include "user32/wnd.h"
+
+namespace vd::user {
+namespace {
+
+struct Timer {
+  UINT period;
+  uint64_t due;
+  uint64_t seq;
+  TIMERPROC proc;
+};
+
+struct Queue {
+  std::deque<MSG> posted;
+  bool quitPosted = false;
+  int quitCode = 0;
+  std::map<std::pair<HWND, UINT_PTR>, Timer> timers;
+  uint64_t timerSeq = 0;
+  UINT_PTR nextThreadTimerId = 1;
+  int modalDepth = 0;
+  bool warnedIdle = false;
+};
+
+Queue &Q() {
+  static Queue q;
+  return q;
+}
+
+void ResetQueue() { Q() = Queue(); }
+ResetHook queueReset(10, ResetQueue);
+
+MSG Make(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  MSG m{};
+  m.hwnd = hwnd;
+  m.message = message;
+  m.wParam = wParam;
+  m.lParam = lParam;
+  m.time = DWORD(ClockNow());
+  GetCursorPos(&m.pt);
+  return m;
+}
+
+// The timer due first (ties: the one set first), or nullptr.
+std::pair<const std::pair<HWND, UINT_PTR>, Timer> *FirstTimer() {
+  std::pair<const std::pair<HWND, UINT_PTR>, Timer> *best = nullptr;
+  for (auto &entry : Q().timers) {
+    if (!best || entry.second.due < best->second.due ||
+        (entry.second.due == best->second.due && entry.second.seq < best->second.seq))
+      best = &entry;
+  }
+  return best;
+}
+
+}  // namespace
+
+void RemoveMessagesFor(HWND hwnd) {
+  auto &posted = Q().posted;
+  posted.erase(std::remove_if(posted.begin(), posted.end(), [&](const MSG &m) { return m.hwnd == hwnd; }),
+               posted.end());
+}
+
+void KillTimersOf(HWND hwnd) {
+  for (auto it = Q().timers.begin(); it != Q().timers.end();) {
+    if (it->first.first == hwnd)
+      it = Q().timers.erase(it);
+    else
+      ++it;
+  }
+}
+
+bool Quitting() { return Q().quitPosted || TimeIsUp(); }
+
+bool NextMessage(MSG *msg, bool remove, bool wait) {
+  Queue &q = Q();
+  while (true) {
+    RunDueCallbacks();
+    if (!q.posted.empty()) {
+      *msg = q.posted.front();
+      if (remove) q.posted.pop_front();
+      return true;
+    }
+    if (q.quitPosted) {
+      *msg = Make(nullptr, WM_QUIT, WPARAM(q.quitCode), 0);
+      if (remove) q.quitPosted = false;
+      return true;
+    }
+    if (HWND paint = NextWindowToPaint()) {
+      *msg = Make(paint, WM_PAINT, 0, 0);
+      return true;
+    }
+    uint64_t now = ClockNow();
+    auto *timer = FirstTimer();
+    if (timer && timer->second.due <= now) {
+      *msg = Make(timer->first.first, WM_TIMER, timer->first.second, reinterpret_cast<LPARAM>(timer->second.proc));
+      if (remove) {
+        Timer &t = timer->second;
+        t.due += t.period;
+        if (t.due <= now) t.due = now + t.period;
+      }
+      return true;
+    }
+    if (TimeIsUp()) {
+      *msg = Make(nullptr, WM_QUIT, WPARAM(kTimeUpExitCode), 0);
+      return true;
+    }
+    if (!wait) return false;
+    uint64_t until = timer ? timer->second.due : UINT64_MAX;
+    if (until == UINT64_MAX && NextCallbackTime() == UINT64_MAX && CurrentConfig().virtualTime) {
+      // Nothing can ever arrive: end the loop rather than wait forever.
+      if (!q.warnedIdle) std::fprintf(stderr, "virtual desktop: nothing left to wait for; ending the message loop\n");
+      q.warnedIdle = true;
+      StopAt(ClockNow());
+      continue;
+    }
+    ClockWaitUntil(until);
+  }
+}
+
+bool RunModalLoop(const std::function<bool()> &done) {
+  Q().modalDepth++;
+  bool ok = true;
+  while (!done()) {
+    MSG msg;
+    NextMessage(&msg, true, true);
+    if (msg.message == WM_QUIT) {
+      // The quit request is for the outer loop: leave it for that loop to find.
+      if (msg.wParam != WPARAM(kTimeUpExitCode)) PostQuitMessage(int(msg.wParam));
+      ok = false;
+      break;
+    }
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
+  Q().modalDepth--;
+  return ok;
+}
+
+}  // namespace vd::user
+
+using namespace vd;
+using namespace vd::user;
+
+namespace vd {
+
+std::vector<TimerInfo> Timers() {
+  std::vector<TimerInfo> list;
+  for (auto &entry : Q().timers)
+    list.push_back(TimerInfo{entry.first.first, entry.first.second, entry.second.period, entry.second.due});
+  return list;
+}
+
+bool TimerRunning(HWND hwnd, UINT_PTR id) { return Q().timers.count({hwnd, id}) > 0; }
+
+void PaintPending() {
+  // Bounded: a window that never validates is painted at most once here.
+  for (int i = 0; i < 10000; ++i) {
+    HWND h = NextWindowToPaint();
+    if (!h) break;
+    PaintWindow(h);
+  }
+}
+
+}  // namespace vd
+
+extern "C" {
+
+BOOL WINAPI GetMessageA(LPMSG msg, HWND hwnd, UINT filterMin, UINT filterMax) {
+  (void)hwnd;
+  (void)filterMin;
+  (void)filterMax;
+  if (!msg) return -1;
+  NextMessage(msg, true, true);
+  return msg->message == WM_QUIT ? FALSE : TRUE;
+}
+
+BOOL WINAPI PeekMessageA(LPMSG msg, HWND hwnd, UINT filterMin, UINT filterMax, UINT remove) {
+  (void)hwnd;
+  (void)filterMin;
+  (void)filterMax;
+  if (!msg) return FALSE;
+  return NextMessage(msg, (remove & PM_REMOVE) != 0, false) ? TRUE : FALSE;
+}
+
+BOOL WINAPI TranslateMessage(const MSG *msg) {
+  if (!msg) return FALSE;
+  if (msg->message != WM_KEYDOWN && msg->message != WM_SYSKEYDOWN) return FALSE;
+  int vk = int(msg->wParam);
+  char c = 0;
+  if (vk >= 'A' && vk <= 'Z') c = char(vk - 'A' + 'a');
+  if ((vk >= '0' && vk <= '9') || vk == VK_SPACE) c = char(vk);
+  if (vk == VK_RETURN) c = '\r';
+  if (vk == VK_BACK) c = '\b';
+  if (vk == VK_TAB) c = '\t';
+  if (vk == VK_ESCAPE) c = 27;
+  if (vk == 0xBD) c = '-';  // VK_OEM_MINUS
+  if (!c) return FALSE;
+  UINT charMsg = msg->message == WM_KEYDOWN ? WM_CHAR : WM_SYSCHAR;
+  Q().posted.push_front(Make(msg->hwnd, charMsg, WPARAM((unsigned char)c), msg->lParam));
+  return TRUE;
+}
+
+LRESULT WINAPI DispatchMessageA(const MSG *msg) {
+  if (!msg) return 0;
+  if (msg->message == WM_TIMER && msg->lParam) {
+    reinterpret_cast<TIMERPROC>(msg->lParam)(msg->hwnd, WM_TIMER, UINT_PTR(msg->wParam), msg->time);
+    return 0;
+  }
+  Window *w = Find(msg->hwnd);
+  if (!w) return 0;
+  if (msg->message == WM_PAINT) {
+    PaintWindow(msg->hwnd);
+    return 0;
+  }
+  return CallWindowProcA(w->proc, msg->hwnd, msg->message, msg->wParam, msg->lParam);
+}
+
+BOOL WINAPI PostMessageA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (hwnd && !Find(hwnd)) return FALSE;
+  Q().posted.push_back(Make(hwnd, message, wParam, lParam));
+  return TRUE;
+}
+
+LRESULT WINAPI SendMessageA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  Window *w = Find(hwnd);
+  if (!w) return 0;
+  return CallWindowProcA(w->proc, hwnd, message, wParam, lParam);
+}
+
+void WINAPI PostQuitMessage(int exitCode) {
+  Q().quitPosted = true;
+  Q().quitCode = exitCode;
+}
+
+UINT_PTR WINAPI SetTimer(HWND hwnd, UINT_PTR id, UINT elapse, TIMERPROC proc) {
+  if (hwnd && !Find(hwnd)) return 0;
+  // Win32 raises periods below USER_TIMER_MINIMUM to it, so no period can spin the loop.
+  if (elapse < USER_TIMER_MINIMUM) elapse = USER_TIMER_MINIMUM;
+  if (elapse > USER_TIMER_MAXIMUM) elapse = USER_TIMER_MAXIMUM;
+  if (!hwnd) id = Q().nextThreadTimerId++;
+  Timer t{elapse, ClockNow() + elapse, Q().timerSeq++, proc};
+  Q().timers[{hwnd, id}] = t;  // an id that runs restarts with the new period
+  return hwnd ? (id ? id : 1) : id;
+}
+
+BOOL WINAPI KillTimer(HWND hwnd, UINT_PTR id) { return Q().timers.erase({hwnd, id}) > 0 ? TRUE : FALSE; }
+
+}  // extern "C"

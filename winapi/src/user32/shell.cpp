@@ -1,0 +1,278 @@
+// The shell's windows: "Program Manager" with the desktop's views, the taskbar
+// with its notification area, and the application windows a script or the user opens.
+#include <algorithm>
+#include <cstring>
+
+#include "core/platform.h"
+#include "gdi32/gdi.h"
+#include "user32/user.h"
+#include "user32/wnd.h"
+
+namespace vd::user {
+namespace {
+
+constexpr int kTaskbarHeight = 28;
+constexpr COLORREF kDesktopColor = RGB(0, 128, 128);
+constexpr COLORREF kHtmlColor = RGB(58, 110, 165);
+constexpr COLORREF kFaceColor = RGB(192, 192, 192);
+
+struct Shell {
+  HWND progman = nullptr;
+  HWND defView = nullptr;
+  HWND listView = nullptr;
+  HWND htmlView = nullptr;
+  HWND taskbar = nullptr;
+};
+
+Shell &S() {
+  static Shell shell;
+  return shell;
+}
+
+HICON DesktopIcon() { return LoadIconA(nullptr, IDI_APPLICATION); }
+
+void FillClient(HDC hdc, HWND hwnd, COLORREF color) {
+  RECT rc;
+  GetClientRect(hwnd, &rc);
+  HBRUSH brush = CreateSolidBrush(color);
+  FillRect(hdc, &rc, brush);
+  DeleteObject(brush);
+}
+
+void FillBox(HDC hdc, RECT rc, COLORREF color) {
+  HBRUSH brush = CreateSolidBrush(color);
+  FillRect(hdc, &rc, brush);
+  DeleteObject(brush);
+}
+
+// The icon list view paints the desktop: its colour and a column of icons.
+LRESULT CALLBACK ListViewProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  switch (msg) {
+    case WM_ERASEBKGND:
+      FillClient(reinterpret_cast<HDC>(wParam), hwnd, kDesktopColor);
+      return 1;
+    case WM_PAINT: {
+      PAINTSTRUCT ps;
+      HDC hdc = BeginPaint(hwnd, &ps);
+      for (int i = 0; i < 4; ++i) {
+        int x = 22, y = 14 + 72 * i;
+        DrawIcon(hdc, x, y, DesktopIcon());
+        FillBox(hdc, RECT{x - 6, y + 38, x + 38, y + 48}, RGB(0, 96, 96));
+      }
+      EndPaint(hwnd, &ps);
+      return 0;
+    }
+  }
+  return DefWindowProcA(hwnd, msg, wParam, lParam);
+}
+
+// The HTML view paints a web page over the whole desktop while it is switched on.
+LRESULT CALLBACK HtmlViewProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  switch (msg) {
+    case WM_ERASEBKGND:
+      FillClient(reinterpret_cast<HDC>(wParam), hwnd, kHtmlColor);
+      return 1;
+    case WM_PAINT: {
+      PAINTSTRUCT ps;
+      HDC hdc = BeginPaint(hwnd, &ps);
+      RECT rc;
+      GetClientRect(hwnd, &rc);
+      FillBox(hdc, RECT{rc.right - 260, 40, rc.right - 40, 200}, RGB(240, 240, 240));
+      FillBox(hdc, RECT{rc.right - 250, 50, rc.right - 50, 70}, RGB(0, 0, 128));
+      for (int i = 0; i < 6; ++i) FillBox(hdc, RECT{rc.right - 250, 84 + 18 * i, rc.right - 90 + 10 * (i % 3), 92 + 18 * i}, RGB(160, 160, 160));
+      EndPaint(hwnd, &ps);
+      return 0;
+    }
+  }
+  return DefWindowProcA(hwnd, msg, wParam, lParam);
+}
+
+LRESULT CALLBACK PlainProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  return DefWindowProcA(hwnd, msg, wParam, lParam);
+}
+
+// The taskbar: a raised grey bar with a start button and the notification area.
+LRESULT CALLBACK TaskbarProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  switch (msg) {
+    case WM_ERASEBKGND:
+      FillClient(reinterpret_cast<HDC>(wParam), hwnd, kFaceColor);
+      return 1;
+    case WM_PAINT: {
+      PAINTSTRUCT ps;
+      HDC hdc = BeginPaint(hwnd, &ps);
+      RECT rc;
+      GetClientRect(hwnd, &rc);
+      FillBox(hdc, RECT{0, 0, rc.right, 1}, RGB(223, 223, 223));
+      FillBox(hdc, RECT{0, 1, rc.right, 2}, RGB(255, 255, 255));
+      FillBox(hdc, RECT{2, 4, 56, rc.bottom - 2}, RGB(255, 255, 255));
+      FillBox(hdc, RECT{3, 5, 56, rc.bottom - 2}, RGB(128, 128, 128));
+      FillBox(hdc, RECT{3, 5, 55, rc.bottom - 3}, kFaceColor);
+      FillBox(hdc, RECT{8, 9, 20, 21}, RGB(0, 0, 128));
+      FillBox(hdc, RECT{24, 12, 50, 18}, RGB(0, 0, 0));
+      RECT area = TrayIconRect(-1);
+      RECT win;
+      GetWindowRect(hwnd, &win);
+      OffsetRect(&area, -win.left, -win.top);
+      FillBox(hdc, area, RGB(128, 128, 128));
+      FillBox(hdc, RECT{area.left + 1, area.top + 1, area.right, area.bottom}, RGB(255, 255, 255));
+      FillBox(hdc, RECT{area.left + 1, area.top + 1, area.right - 1, area.bottom - 1}, kFaceColor);
+      EndPaint(hwnd, &ps);
+      pixman_region32_t clip;
+      pixman_region32_init(&clip);
+      DrawableArea(hwnd, true, &clip, nullptr);
+      const auto &icons = TrayIconList();
+      for (size_t i = 0; i < icons.size(); ++i) {
+        RECT r = TrayIconRect(int(i));
+        if (icons[i].icon) DrawIconOnScreen(icons[i].icon, r.left + 2, r.top + 2, 16, &clip);
+      }
+      pixman_region32_fini(&clip);
+      return 0;
+    }
+  }
+  return DefWindowProcA(hwnd, msg, wParam, lParam);
+}
+
+// An application window: white client with lines of grey "text".
+LRESULT CALLBACK AppWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == WM_PAINT) {
+    PAINTSTRUCT ps;
+    HDC hdc = BeginPaint(hwnd, &ps);
+    RECT rc;
+    GetClientRect(hwnd, &rc);
+    for (int y = 10, i = 0; y + 6 < rc.bottom - 6; y += 16, ++i) {
+      int right = std::max(12, int(rc.right - 12 - (i * 37) % 90));
+      FillBox(hdc, RECT{10, y, right, y + 6}, RGB(200, 200, 200));
+    }
+    EndPaint(hwnd, &ps);
+    return 0;
+  }
+  return DefWindowProcA(hwnd, msg, wParam, lParam);
+}
+
+void Register(const char *name, WNDPROC proc, HBRUSH background) {
+  WNDCLASSEXA wc{};
+  wc.cbSize = sizeof wc;
+  wc.lpfnWndProc = proc;
+  wc.lpszClassName = name;
+  wc.hbrBackground = background;
+  RegisterClassExA(&wc);
+}
+
+}  // namespace
+
+void CreateShell() {
+  S() = Shell();
+  int w = TheScreen().width, h = TheScreen().height;
+  Register("Progman", PlainProc, nullptr);
+  Register("SHELLDLL_DefView", PlainProc, nullptr);
+  Register("SysListView32", ListViewProc, nullptr);
+  Register("Internet Explorer_Server", HtmlViewProc, nullptr);
+  Register("Shell_TrayWnd", TaskbarProc, nullptr);
+  Register("AppWindow", AppWindowProc, reinterpret_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+  S().progman = CreateWindowExA(WS_EX_TOOLWINDOW, "Progman", "Program Manager", WS_POPUP | WS_CLIPCHILDREN, 0, 0, w,
+                                h, nullptr, nullptr, nullptr, nullptr);
+  S().defView = CreateWindowExA(0, "SHELLDLL_DefView", "", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, w, h,
+                                S().progman, nullptr, nullptr, nullptr);
+  S().listView = CreateWindowExA(0, "SysListView32", "FolderView", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, 0, 0, w,
+                                 h, S().defView, reinterpret_cast<HMENU>(1), nullptr, nullptr);
+  ShowWindow(S().progman, SW_SHOWNA);
+  SetWindowPos(S().progman, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  S().taskbar = CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, "Shell_TrayWnd", "", WS_POPUP, 0,
+                                h - kTaskbarHeight, w, kTaskbarHeight, nullptr, nullptr, nullptr, nullptr);
+  ShowWindow(S().taskbar, SW_SHOWNA);
+}
+
+RECT TrayIconRect(int slot) {
+  // The notification area sits at the right of the taskbar; slot -1 is the area itself.
+  RECT bar{0, 0, 0, 0};
+  if (Window *t = Find(S().taskbar)) bar = t->rect;
+  else bar = RECT{0, TheScreen().height - kTaskbarHeight, TheScreen().width, TheScreen().height};
+  int n = int(TrayIconList().size());
+  int areaRight = bar.right - 4;
+  int areaLeft = areaRight - 8 - 20 * std::max(n, 1);
+  if (slot < 0) return RECT{areaLeft, bar.top + 4, areaRight, bar.bottom - 3};
+  int left = areaLeft + 4 + 20 * slot;
+  return RECT{left, bar.top + 5, left + 20, bar.top + 25};
+}
+
+bool TrayHitTest(int x, int y, HWND *owner, UINT *id, UINT *callback) {
+  const auto &icons = TrayIconList();
+  for (size_t i = 0; i < icons.size(); ++i) {
+    RECT r = TrayIconRect(int(i));
+    if (PtInRect(&r, POINT{x, y})) {
+      *owner = icons[i].owner;
+      *id = icons[i].id;
+      *callback = icons[i].callbackMessage;
+      return true;
+    }
+  }
+  return false;
+}
+
+void TaskbarChanged() {
+  if (S().taskbar) InvalidateRect(S().taskbar, nullptr, TRUE);
+}
+
+}  // namespace vd::user
+
+using namespace vd;
+using namespace vd::user;
+
+namespace vd {
+
+HWND ProgramManager() { return Find(S().progman) ? S().progman : nullptr; }
+HWND DesktopListView() { return Find(S().listView) ? S().listView : nullptr; }
+HWND DesktopHtmlView() { return Find(S().htmlView) ? S().htmlView : nullptr; }
+HWND Taskbar() { return Find(S().taskbar) ? S().taskbar : nullptr; }
+
+void SetHtmlView(bool on) {
+  if (on == (DesktopHtmlView() != nullptr) || !Find(S().defView)) return;
+  if (on) {
+    RECT rc = Find(S().defView)->rect;
+    S().htmlView = CreateWindowExA(0, "Internet Explorer_Server", "", WS_CHILD | WS_CLIPSIBLINGS, 0, 0,
+                                   rc.right - rc.left, rc.bottom - rc.top, S().defView, nullptr, nullptr, nullptr);
+    // It lies over the icon view, first among the view's children.
+    Window *view = Find(S().defView);
+    auto &kids = view->children;
+    kids.erase(std::remove(kids.begin(), kids.end(), S().htmlView), kids.end());
+    kids.insert(kids.begin(), S().htmlView);
+    ShowWindow(S().htmlView, SW_SHOWNA);
+  } else {
+    DestroyWindow(S().htmlView);
+    S().htmlView = nullptr;
+  }
+}
+
+void RemoveProgramManager() {
+  DestroyWindow(S().progman);
+  S().progman = S().defView = S().listView = S().htmlView = nullptr;
+}
+
+void RemoveDesktopViews() {
+  DestroyWindow(S().defView);
+  S().defView = S().listView = S().htmlView = nullptr;
+}
+
+HWND CreateAppWindow(const std::string &title, RECT rect, bool visible) {
+  HWND hwnd = CreateWindowExA(0, "AppWindow", title.c_str(), WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, rect.left,
+                              rect.top, rect.right - rect.left, rect.bottom - rect.top, nullptr, nullptr, nullptr,
+                              nullptr);
+  if (hwnd && visible) ShowWindow(hwnd, SW_SHOWNA);
+  return hwnd;
+}
+
+void MoveAppWindow(HWND hwnd, int x, int y) {
+  SetWindowPos(hwnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void ResizeAppWindow(HWND hwnd, int width, int height) {
+  SetWindowPos(hwnd, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void RaiseWindow(HWND hwnd) { SetWindowPos(hwnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE); }
+
+void ShowAppWindow(HWND hwnd, bool visible) { ShowWindow(hwnd, visible ? SW_SHOWNA : SW_HIDE); }
+
+void CloseAppWindow(HWND hwnd) { DestroyWindow(hwnd); }
+
+}  // namespace vd

@@ -443,17 +443,11 @@ typedef struct tagSIZE {
 #define OBJ_BRUSH 2
 #define OBJ_DC 3
 #define OBJ_FONT 6
-#define OBJ_PEN 1
-#define OBJ_BRUSH 2
-#define OBJ_DC 3
-#define OBJ_FONT 6
 #define OBJ_BITMAP 7
 #define OBJ_REGION 8
 #define OBJ_MEMDC 10
 #define CLR_INVALID 0xFFFFFFFF
 #define HGDI_ERROR ((HANDLE)(LONG_PTR)-1)
-#define OBJ_REGION 8
-#define OBJ_MEMDC 10
 
 typedef struct tagBITMAP {
   LONG bmType;

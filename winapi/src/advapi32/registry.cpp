@@ -387,7 +387,9 @@ LSTATUS WINAPI RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD reserved, LPSTR cl
       at->subkeys.emplace(vd::FoldName(names[i]), std::move(child));
       at = raw;
     }
-    if (!vd::Persist(base)) {
+    // New empty keys over a damaged file stay in memory: a load that opens its key
+    // must not destroy the file; the next value written replaces it.
+    if (!vd::State().keepDamagedCopy && !vd::Persist(base)) {
       branchParent->subkeys.erase(branchName);  // memory stays what the file holds
       return ERROR_CANTWRITE;
     }

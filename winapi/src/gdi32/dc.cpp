@@ -1,0 +1,360 @@
+// Device contexts: memory contexts holding a bitmap, window contexts drawing
+// on the screen where the window manager allows, their attributes and the
+// objects selected into them.
+#include <algorithm>
+#include <cmath>
+
+#include "core/platform.h"
+#include "gdi32/objects.h"
+#include "user32/user.h"
+#include "vdesktop.h"
+
+namespace vd::gdi {
+namespace {
+
+// GetDeviceCaps indexes beyond those windows.h names.
+constexpr int kTechnology = 2;
+constexpr int kRasterCaps = 38;
+constexpr int kAspectX = 40;
+constexpr int kAspectY = 42;
+constexpr int kAspectXY = 44;
+constexpr int kSizePalette = 104;
+constexpr int kNumReserved = 106;
+constexpr int kColorRes = 108;
+constexpr int kVRefresh = 116;
+constexpr int kDesktopVertRes = 117;
+constexpr int kDesktopHorzRes = 118;
+constexpr int kDtRasDisplay = 1;
+constexpr int kRcBitBlt = 0x0001, kRcBitmap64 = 0x0008, kRcDiBitmap = 0x0080, kRcPalette = 0x0100,
+              kRcDibToDev = 0x0200, kRcStretchBlt = 0x0800, kRcStretchDib = 0x2000;
+constexpr int kDpi = 96;
+
+int Millimetres(int pixels) { return int(std::lround(pixels * 25.4 / kDpi)); }
+
+HGDIOBJ const kHgdiError = reinterpret_cast<HGDIOBJ>(intptr_t(-1));
+
+void Select(Object *o) {
+  if (o) ++o->selections;
+}
+void Deselect(Object *o) {
+  if (o && o->selections > 0) --o->selections;
+}
+
+HDC AddDC(std::unique_ptr<DC> dc) {
+  if (QuotaReached()) return nullptr;
+  State &s = S();
+  dc->brushHandle = static_cast<HBRUSH>(s.stock[WHITE_BRUSH]);
+  dc->brush = Find<Brush>(dc->brushHandle);
+  dc->penHandle = static_cast<HPEN>(s.stock[BLACK_PEN]);
+  dc->fontHandle = static_cast<HFONT>(s.stock[SYSTEM_FONT]);
+  if (dc->memory) {
+    dc->bitmapHandle = s.defaultBitmap;
+    dc->bitmap = Find<Bitmap>(s.defaultBitmap);
+  }
+  return reinterpret_cast<HDC>(s.dcs.Add(std::move(dc)));
+}
+
+// Lets go of everything a context holds, before it goes.
+void ReleaseSelections(DC &dc) {
+  if (dc.bitmap && !dc.bitmap->stock) {
+    dc.bitmap->selectedIn = nullptr;
+    Deselect(dc.bitmap);
+  }
+  Deselect(dc.brush);
+  Deselect(S().objects.Find(reinterpret_cast<uintptr_t>(dc.penHandle)));
+  Deselect(S().objects.Find(reinterpret_cast<uintptr_t>(dc.fontHandle)));
+}
+
+bool RemoveDC(HDC hdc) {
+  DC *dc = FindDC(hdc);
+  if (!dc) return false;
+  ReleaseSelections(*dc);
+  return S().dcs.Remove(reinterpret_cast<uintptr_t>(hdc));
+}
+
+HGDIOBJ SelectBitmap(HDC hdc, DC &dc, HBITMAP handle, Bitmap &b) {
+  if (!dc.memory) return nullptr;  // only memory contexts hold bitmaps
+  if (dc.bitmap == &b) return handle;
+  if (!b.stock && b.selectedIn) return nullptr;  // a bitmap lives in one context at a time
+  // The context's device takes monochrome bitmaps and those of its own depth.
+  if (!b.Mono() && b.bitsPixel != TheScreen().bitsPerPixel) return nullptr;
+  HBITMAP previous = dc.bitmapHandle;
+  if (dc.bitmap && !dc.bitmap->stock) {
+    dc.bitmap->selectedIn = nullptr;
+    Deselect(dc.bitmap);
+  }
+  dc.bitmapHandle = handle;
+  dc.bitmap = &b;
+  if (!b.stock) {
+    b.selectedIn = hdc;
+    Select(&b);
+  }
+  return previous;
+}
+
+template <typename H>
+HGDIOBJ Swap(H &current, HGDIOBJ next) {
+  H previous = current;
+  Deselect(S().objects.Find(reinterpret_cast<uintptr_t>(previous)));
+  Select(S().objects.Find(reinterpret_cast<uintptr_t>(next)));
+  current = static_cast<H>(next);
+  return previous;
+}
+
+int RegionType(pixman_region32_t *r) {
+  int n = pixman_region32_n_rects(r);
+  return n == 0 ? NULLREGION : n == 1 ? SIMPLEREGION : COMPLEXREGION;
+}
+
+}  // namespace
+
+DC::DC() {
+  pixman_region32_init(&extraClip);
+  pixman_region32_init(&clipRgn);
+  pixman_region32_init(&area);
+  pixman_region32_init(&scratch);
+}
+
+DC::~DC() {
+  pixman_region32_fini(&extraClip);
+  pixman_region32_fini(&clipRgn);
+  pixman_region32_fini(&area);
+  pixman_region32_fini(&scratch);
+}
+
+void GetSurface(DC &dc, Surface *out, bool forDrawing) {
+  *out = Surface();
+  if (dc.memory) {
+    Bitmap &b = *dc.bitmap;
+    out->pixels = b.pixels.data();
+    out->stride = out->width = b.width;
+    out->height = b.height;
+    out->mono = b.Mono();
+    out->bounds = pixman_box32_t{0, 0, b.width, b.height};
+    if (forDrawing && dc.hasClipRgn) {
+      pixman_region32_intersect_rect(&dc.area, &dc.clipRgn, 0, 0, unsigned(b.width), unsigned(b.height));
+      out->boxes = pixman_region32_rectangles(&dc.area, &out->boxCount);
+    } else {
+      out->boxes = &out->bounds;
+      out->boxCount = 1;
+    }
+    return;
+  }
+  Screen &screen = TheScreen();
+  if (screen.pixels.size() != size_t(screen.width) * size_t(screen.height)) return;  // no desktop yet
+  out->pixels = screen.pixels.data();
+  out->stride = out->width = screen.width;
+  out->height = screen.height;
+  out->bounds = pixman_box32_t{0, 0, screen.width, screen.height};
+  POINT origin{0, 0};
+  if (!user::DrawableArea(dc.hwnd, dc.client, &dc.area, &origin)) {
+    // The window is gone: the context has nothing to draw on or read from.
+    pixman_region32_clear(&dc.area);
+    *out = Surface();
+    return;
+  }
+  out->originX = origin.x;
+  out->originY = origin.y;
+  if (!forDrawing) return;
+  if (dc.hasExtraClip) pixman_region32_intersect(&dc.area, &dc.area, &dc.extraClip);
+  if (dc.hasClipRgn) {
+    pixman_region32_copy(&dc.scratch, &dc.clipRgn);
+    pixman_region32_translate(&dc.scratch, origin.x, origin.y);
+    pixman_region32_intersect(&dc.area, &dc.area, &dc.scratch);
+  }
+  pixman_region32_intersect_rect(&dc.area, &dc.area, 0, 0, unsigned(screen.width), unsigned(screen.height));
+  out->boxes = pixman_region32_rectangles(&dc.area, &out->boxCount);
+}
+
+HDC CreateWindowDC(HWND hwnd, bool client) {
+  auto dc = std::make_unique<DC>();
+  dc->memory = false;
+  dc->hwnd = hwnd;
+  dc->client = client;
+  return AddDC(std::move(dc));
+}
+
+void SetExtraClip(HDC hdc, const pixman_region32_t *screenRegion) {
+  DC *dc = FindDC(hdc);
+  if (!dc) return;
+  dc->hasExtraClip = screenRegion != nullptr;
+  if (screenRegion)
+    pixman_region32_copy(&dc->extraClip, const_cast<pixman_region32_t *>(screenRegion));
+  else
+    pixman_region32_clear(&dc->extraClip);
+}
+
+bool ReleaseWindowDC(HWND hwnd, HDC hdc) {
+  DC *dc = FindDC(hdc);
+  if (!dc || dc->memory || dc->hwnd != hwnd) return false;
+  return RemoveDC(hdc);
+}
+
+HWND WindowOfDC(HDC hdc) {
+  DC *dc = FindDC(hdc);
+  return dc && !dc->memory ? dc->hwnd : nullptr;
+}
+
+bool WindowDCArea(HDC hdc, pixman_region32_t *out, POINT *origin) {
+  DC *dc = FindDC(hdc);
+  if (!dc || dc->memory) return false;
+  Surface s;
+  GetSurface(*dc, &s, true);
+  if (out) {
+    if (s.pixels)
+      pixman_region32_copy(out, &dc->area);
+    else
+      pixman_region32_clear(out);
+  }
+  if (origin) *origin = POINT{s.originX, s.originY};
+  return true;
+}
+
+HFONT CurrentFont(HDC hdc) {
+  DC *dc = FindDC(hdc);
+  return dc ? dc->fontHandle : nullptr;
+}
+
+bool GetTextState(HDC hdc, TextState *out) {
+  DC *dc = FindDC(hdc);
+  if (!dc || !out) return false;
+  *out = TextState{dc->textColor, dc->bkColor, dc->bkMode};
+  return true;
+}
+
+}  // namespace vd::gdi
+
+namespace vd {
+int LiveDCs() { return int(gdi::S().dcs.Size()); }
+}  // namespace vd
+
+using namespace vd::gdi;
+
+extern "C" {
+
+HDC WINAPI CreateCompatibleDC(HDC hdc) {
+  if (hdc && !FindDC(hdc)) return nullptr;
+  return AddDC(std::make_unique<DC>());
+}
+
+BOOL WINAPI DeleteDC(HDC hdc) {
+  // Win32 lets DeleteDC end a window's context too.
+  return RemoveDC(hdc) ? TRUE : FALSE;
+}
+
+HGDIOBJ WINAPI SelectObject(HDC hdc, HGDIOBJ obj) {
+  DC *dc = FindDC(hdc);
+  Object *o = obj ? S().objects.Find(reinterpret_cast<uintptr_t>(obj)) : nullptr;
+  if (!o) return nullptr;
+  if (o->type == kObjRegion) {
+    // Selecting a region sets the clip region (a copy), in device units.
+    if (!dc) return kHgdiError;
+    pixman_region32_copy(&dc->clipRgn, &static_cast<Region *>(o)->rgn);
+    dc->hasClipRgn = true;
+    return reinterpret_cast<HGDIOBJ>(intptr_t(RegionType(&dc->clipRgn)));
+  }
+  if (!dc) return nullptr;
+  switch (o->type) {
+    case kObjBitmap:
+      return SelectBitmap(hdc, *dc, static_cast<HBITMAP>(obj), static_cast<Bitmap &>(*o));
+    case kObjBrush: {
+      HGDIOBJ previous = Swap(dc->brushHandle, obj);
+      dc->brush = static_cast<Brush *>(o);
+      return previous;
+    }
+    case kObjPen:
+      return Swap(dc->penHandle, obj);
+    case kObjFont:
+      return Swap(dc->fontHandle, obj);
+    default:
+      return nullptr;
+  }
+}
+
+int WINAPI GetDeviceCaps(HDC hdc, int index) {
+  if (!FindDC(hdc)) return 0;
+  // Memory contexts answer for the display they are compatible with, whatever bitmap they hold.
+  const vd::Screen &screen = vd::TheScreen();
+  bool palette = screen.bitsPerPixel <= 8;
+  switch (index) {
+    case kTechnology:
+      return kDtRasDisplay;
+    case HORZSIZE:
+      return Millimetres(screen.width);
+    case VERTSIZE:
+      return Millimetres(screen.height);
+    case HORZRES:
+    case kDesktopHorzRes:
+      return screen.width;
+    case VERTRES:
+    case kDesktopVertRes:
+      return screen.height;
+    case BITSPIXEL:
+      return screen.bitsPerPixel;
+    case PLANES:
+      return 1;
+    case NUMCOLORS:
+      return palette ? 1 << screen.bitsPerPixel : -1;
+    case kRasterCaps:
+      return kRcBitBlt | kRcBitmap64 | kRcDiBitmap | kRcDibToDev | kRcStretchBlt | kRcStretchDib |
+             (palette ? kRcPalette : 0);
+    case kAspectX:
+    case kAspectY:
+      return 36;
+    case kAspectXY:
+      return 51;
+    case LOGPIXELSX:
+    case LOGPIXELSY:
+      return kDpi;
+    case kSizePalette:
+      return palette ? 1 << screen.bitsPerPixel : 0;
+    case kNumReserved:
+      return palette ? 20 : 0;
+    case kColorRes:
+      return palette ? 18 : 24;
+    case kVRefresh:
+      return 60;
+    default:
+      return 0;
+  }
+}
+
+int WINAPI GetMapMode(HDC hdc) {
+  DC *dc = FindDC(hdc);
+  return dc ? dc->mapMode : 0;
+}
+
+// Coordinates stay device units whatever the mode: the program only ever uses MM_TEXT.
+int WINAPI SetMapMode(HDC hdc, int mode) {
+  DC *dc = FindDC(hdc);
+  if (!dc || mode < MM_TEXT || mode > MM_ANISOTROPIC) return 0;
+  int previous = dc->mapMode;
+  dc->mapMode = mode;
+  return previous;
+}
+
+COLORREF WINAPI SetTextColor(HDC hdc, COLORREF color) {
+  DC *dc = FindDC(hdc);
+  if (!dc) return kClrInvalid;
+  COLORREF previous = dc->textColor;
+  dc->textColor = color;
+  return previous;
+}
+
+COLORREF WINAPI SetBkColor(HDC hdc, COLORREF color) {
+  DC *dc = FindDC(hdc);
+  if (!dc) return kClrInvalid;
+  COLORREF previous = dc->bkColor;
+  dc->bkColor = color;
+  return previous;
+}
+
+int WINAPI SetBkMode(HDC hdc, int mode) {
+  DC *dc = FindDC(hdc);
+  if (!dc || (mode != TRANSPARENT && mode != OPAQUE)) return 0;
+  int previous = dc->bkMode;
+  dc->bkMode = mode;
+  return previous;
+}
+
+}  // extern "C"

@@ -1,0 +1,198 @@
+// The bitmap sets: which resources each flower type loads into the branch and
+// the petals, the mixed set under Alt, and what a reload keeps.
+#include <string.h>
+
+#include "sim_test_support.h"
+
+using simtest::AdvanceDrawnPetals;
+using simtest::BitmapRect;
+using simtest::kPetalHeight;
+using simtest::kPetalWidth;
+using simtest::SimTest;
+
+namespace {
+
+// Same size, depth and pixels.
+bool SamePixels(HBITMAP a, HBITMAP b) {
+  BITMAP ia = {}, ib = {};
+  if (!GetObjectA(a, sizeof ia, &ia) || !GetObjectA(b, sizeof ib, &ib)) return false;
+  if (ia.bmWidth != ib.bmWidth || ia.bmHeight != ib.bmHeight || ia.bmBitsPixel != ib.bmBitsPixel) return false;
+  HDC da = CreateCompatibleDC(0);
+  HDC db = CreateCompatibleDC(0);
+  HGDIOBJ oldA = SelectObject(da, a);
+  HGDIOBJ oldB = SelectObject(db, b);
+  bool same = true;
+  for (int y = 0; y < ia.bmHeight && same; y++)
+    for (int x = 0; x < ia.bmWidth && same; x++) same = GetPixel(da, x, y) == GetPixel(db, x, y);
+  SelectObject(da, oldA);
+  SelectObject(db, oldB);
+  DeleteDC(da);
+  DeleteDC(db);
+  return same;
+}
+
+// Whether `loaded` shows resource `id`.
+bool Shows(HBITMAP loaded, WORD id) {
+  HBITMAP reference = LoadBitmapA(vd::ModuleInstance(), MAKEINTRESOURCEA(id));
+  bool same = reference && SamePixels(loaded, reference);
+  DeleteObject(reference);
+  return same;
+}
+
+class BitmapsTest : public SimTest {
+ protected:
+  void SetUp() override {
+    SimTest::SetUp();
+    TargetDC = GetDC(0);
+  }
+  void TearDown() override {
+    ReleaseDC(0, TargetDC);
+    TargetDC = 0;
+    SimTest::TearDown();
+  }
+
+  void ExpectPetals(const WORD (&pictures)[5], const WORD (&petalMasks)[5]) {
+    for (int slot = 0; slot < FLOWER_SLOTS; slot++)
+      for (int k = 0; k < PETALS_PER_FLOWER; k++) {
+        const Petal &petal = branches[0].flowers[slot].petals[k];
+        EXPECT_TRUE(Shows(petal.picture, pictures[k])) << "slot " << slot << " index " << k;
+        EXPECT_TRUE(Shows(petal.mask, petalMasks[k])) << "slot " << slot << " index " << k;
+      }
+  }
+  void ExpectBranch(WORD picture, WORD mask) {
+    EXPECT_TRUE(Shows(branches[0].picture, picture));
+    EXPECT_TRUE(Shows(branches[0].mask, mask));
+  }
+};
+
+TEST_F(BitmapsTest, FirstLoadPreparesAllTenSlots) {
+  Settings.flowersPerBranch = 1;
+  int bitmaps = vd::LiveGdiObjects(OBJ_BITMAP);
+  DWORD state = RandomState;
+  LoadBitmapSets(0);
+  DWORD after = RandomState;
+  RandomState = state;
+  for (int slot = 0; slot < FLOWER_SLOTS; slot++) {
+    const Flower &flower = branches[0].flowers[slot];
+    EXPECT_EQ(RandomBelow(150) + 1, flower.fallDelay) << slot;
+    EXPECT_EQ(&branches[0], flower.branch);
+    for (int k = 0; k < PETALS_PER_FLOWER; k++) {
+      const Petal &petal = flower.petals[k];
+      RandomBelow(2);
+      RandomBelow(2);
+      EXPECT_EQ(&flower, petal.flower);
+      EXPECT_EQ(k, petal.index);
+      EXPECT_EQ(1, petal.active);
+      EXPECT_EQ(1, petal.fresh);
+      EXPECT_EQ(1, petal.backgroundStale);
+      RECT mask = BitmapRect(petal.mask);
+      EXPECT_EQ(kPetalWidth[k], mask.right);
+      EXPECT_EQ(kPetalHeight[k], mask.bottom);
+      RECT background = BitmapRect(petal.background);
+      EXPECT_EQ(mask.right, background.right);
+      EXPECT_EQ(mask.bottom, background.bottom);
+    }
+  }
+  EXPECT_EQ(after, RandomState);
+  RECT picture = BitmapRect(branches[0].picture);
+  EXPECT_EQ(334, picture.right);
+  EXPECT_EQ(92, picture.bottom);
+  EXPECT_EQ(bitmaps + 2 + 100 + 50, vd::LiveGdiObjects(OBJ_BITMAP));  // branch, petals, backgrounds
+}
+
+TEST_F(BitmapsTest, FlowerTypeFourUsesItsOwnPicturesForIndexThreeAndFour) {
+  Settings.flowerType = 4;
+  LoadBitmapSets(0);
+  const Petal &three = branches[0].flowers[0].petals[3];
+  const Petal &four = branches[0].flowers[6].petals[4];
+  EXPECT_TRUE(Shows(four.picture, 190));
+  EXPECT_TRUE(Shows(four.mask, 242));
+  EXPECT_TRUE(Shows(three.picture, 237));
+  EXPECT_TRUE(Shows(three.mask, 241));
+  EXPECT_FALSE(Shows(four.picture, 243));  // type 1's index 4 looks different
+  ExpectBranch(182, 183);
+  ExpectPetals({233, 234, 235, 237, 190}, {238, 239, 240, 241, 242});
+}
+
+TEST_F(BitmapsTest, TypesOutsideOneToSevenLoadTypeOne) {
+  for (LONG type : {0, 8}) {
+    ResetSimState();
+    Settings.flowerType = type;
+    LoadBitmapSets(0);
+    ExpectBranch(195, 196);
+    ExpectPetals({184, 187, 188, 189, 243}, {186, 191, 192, 193, 194});
+  }
+}
+
+TEST_F(BitmapsTest, TypeNinetyNineGivesMixedPetalsOnTypeOnesBranch) {
+  Settings.flowerType = MIXED_FLOWER_TYPE;
+  LoadBitmapSets(0);
+  ExpectBranch(195, 196);
+  ExpectPetals({247, 202, 215, 237, 227}, {248, 207, 220, 241, 232});
+}
+
+TEST_F(BitmapsTest, LoadWithAltDownGivesMixedPetalsAndTheTypesOwnBranch) {
+  Settings.flowerType = 2;
+  vd::KeyDown(VK_MENU);
+  LoadBitmapSets(0);
+  vd::KeyUp(VK_MENU);
+  ExpectBranch(178, 179);
+  ExpectPetals({247, 202, 215, 237, 227}, {248, 207, 220, 241, 232});
+}
+
+TEST_F(BitmapsTest, FlowerTypeChangeKeepsEveryPetalsStateAndSwapsOnlyPictures) {
+  Settings.flowerType = 2;
+  LoadBitmapSets(0);
+  Settings.flowersPerBranch = FLOWER_SLOTS;
+  SeedBranch(0);
+  SetRect(&DesktopRect, 0, 0, 1024, 768);
+  for (int tick = 0; tick < 40; tick++) {
+    StepFlowers();
+    AdvanceDrawnPetals();
+  }
+  Branch before;
+  memcpy(&before, &branches[0], sizeof before);
+  int bitmaps = vd::LiveGdiObjects(OBJ_BITMAP);
+  DWORD state = RandomState;
+
+  Settings.flowerType = 5;
+  LoadBitmapSets(1);
+  EXPECT_EQ(state, RandomState);
+  EXPECT_EQ(bitmaps, vd::LiveGdiObjects(OBJ_BITMAP));  // each old bitmap deleted before its successor
+  RECT picture = BitmapRect(branches[0].picture);
+  EXPECT_EQ(334, picture.right);
+  EXPECT_EQ(93, picture.bottom);
+  ExpectBranch(197, 199);
+  ExpectPetals({223, 224, 225, 226, 227}, {228, 229, 230, 231, 232});
+
+  // Everything but the pictures and masks is as it was.
+  Branch after;
+  memcpy(&after, &branches[0], sizeof after);
+  after.picture = before.picture;
+  after.mask = before.mask;
+  for (int slot = 0; slot < FLOWER_SLOTS; slot++)
+    for (int k = 0; k < PETALS_PER_FLOWER; k++) {
+      after.flowers[slot].petals[k].picture = before.flowers[slot].petals[k].picture;
+      after.flowers[slot].petals[k].mask = before.flowers[slot].petals[k].mask;
+    }
+  EXPECT_EQ(0, memcmp(&before, &after, sizeof before));
+}
+
+TEST_F(BitmapsTest, BitmapSizeOfAMissingBitmapBeepsTwiceAndLeavesTheRect) {
+  vd::ClearRecords();
+  RECT rect = {1, 2, 3, 4};
+  GetBitmapSize(&rect, 0);
+  EXPECT_EQ(2u, vd::Beeps().size());
+  EXPECT_EQ(1, rect.left);
+  EXPECT_EQ(4, rect.bottom);
+  HBITMAP bitmap = CreateBitmap(7, 5, 1, 1, nullptr);
+  GetBitmapSize(&rect, bitmap);
+  EXPECT_EQ(2u, vd::Beeps().size());
+  EXPECT_EQ(0, rect.left);
+  EXPECT_EQ(0, rect.top);
+  EXPECT_EQ(7, rect.right);
+  EXPECT_EQ(5, rect.bottom);
+  DeleteObject(bitmap);
+}
+
+}  // namespace

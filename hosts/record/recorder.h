@@ -1,0 +1,60 @@
+// The recorder: runs the program in virtual time on a scripted scene and writes
+// what the screen shows, as an animated GIF and/or a folder of PNG frames.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace rec {
+
+// One captured screen, full size, 0x00RRGGBB row after row.
+struct Frame {
+  int index;      // 0 for the first frame
+  uint64_t time;  // virtual milliseconds
+  int width;
+  int height;
+  const uint32_t *pixels;
+};
+
+struct Options {
+  double seconds = 30;
+  int fps = 10;
+  int scale = 1;  // the files are 1/scale of the screen in each direction
+  std::string scene = "default";
+  std::string gifPath;  // empty: no GIF
+  std::string pngDir;   // empty: no PNG frames
+  // Settings to store before start, by field index in the stored order.
+  std::vector<std::pair<int, long>> settings;
+  bool progress = true;  // the \r-updated line on stderr
+  // Called for every frame as captured, for callers that look at the pixels.
+  std::function<void(const Frame &)> onFrame;
+};
+
+enum class ParseOutcome { kRun, kHelp, kError };
+
+// Reads the command line (without the program name). On kError `error` says why.
+ParseOutcome ParseArguments(const std::vector<std::string> &args, Options *options, std::string *error);
+std::string Usage();
+
+// The names of the 24 settings in their stored order; -1 for an unknown name.
+const std::vector<std::string> &SettingNames();
+int SettingIndex(const std::string &name);
+
+struct Summary {
+  int frames = 0;
+  double simulatedSeconds = 0;
+  double elapsedSeconds = 0;
+  long gifBytes = 0;
+};
+
+// Records a run. False (with `error`) when the scene is unknown or a file cannot be written.
+bool Record(const Options &options, Summary *summary, std::string *error);
+
+// Frame period and count for the options: frames at period, 2 * period, ... up to the end.
+int FramePeriodMs(const Options &options);
+int FrameCount(const Options &options);
+
+}  // namespace rec

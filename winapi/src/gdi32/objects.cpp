@@ -124,7 +124,8 @@ int GetPenObject(const Pen &p, int size, void *out) {
   return int(sizeof lp);
 }
 
-ResetHook gdiReset(10, ResetAll);
+// Early, so that libraries resetting after it may create objects on a fresh table.
+ResetHook gdiReset(5, ResetAll);
 
 }  // namespace
 

@@ -8,13 +8,6 @@
 LONG tickCounter;
 int drawForward = 1;
 
-static int BranchCount() {
-  LONG n = Settings.branchCount;
-  if (n < 0) n = 0;
-  if (n > MAX_BRANCHES) n = MAX_BRANCHES;
-  return int(n);
-}
-
 void Tick() {
   TargetDC = GetDC(DrawTarget);
   RefreshWindowRegion();
@@ -34,7 +27,7 @@ void PetalPass() {
   StepFlowers();
   ErasePetals();
   if (removedFlowers > 0) {
-    for (int b = 0; b < BranchCount(); ++b) {
+    for (int b = 0; b < BranchesInUse(); ++b) {
       for (LONG j = Settings.flowersPerBranch; j < Settings.flowersPerBranch + removedFlowers && j < FLOWER_SLOTS; ++j) {
         if (j < 0) continue;
         Flower *flower = &branches[b].flowers[j];

@@ -6,20 +6,6 @@
 #include "settings/settings.h"
 #include "sim/sim.h"
 
-static int BranchCount() {
-  LONG n = Settings.branchCount;
-  if (n < 0) n = 0;
-  if (n > MAX_BRANCHES) n = MAX_BRANCHES;
-  return int(n);
-}
-
-static int SlotsInUse() {
-  LONG n = Settings.flowersPerBranch;
-  if (n < 0) n = 0;
-  if (n > FLOWER_SLOTS) n = FLOWER_SLOTS;
-  return int(n);
-}
-
 // Slots in use and the slots just taken out of use, never beyond the last slot.
 static int SlotsToErase() {
   LONG n = Settings.flowersPerBranch + removedFlowers;
@@ -100,7 +86,7 @@ void DrawPetal(Petal *petal) {
 // Visits every petal of the given slots, ascending or in exact reverse.
 template <typename Visit>
 static void ForEachPetal(int slots, int forward, Visit visit) {
-  int branchCount = BranchCount();
+  int branchCount = BranchesInUse();
   if (forward) {
     for (int b = 0; b < branchCount; ++b)
       for (int s = 0; s < slots; ++s)
@@ -129,7 +115,7 @@ void ErasePetals() {
 }
 
 void SavePetalBackgrounds() {
-  ForEachPetal(SlotsInUse(), 1, [](Flower *flower, Petal *petal) {
+  ForEachPetal(FlowersInUse(), 1, [](Flower *flower, Petal *petal) {
     if (!PetalInPlay(flower, petal)) return;
     if (petal->nextTouchesWindows == 0) SavePetalBackground(TargetDC, petal);
     petal->fresh = 0;
@@ -137,7 +123,7 @@ void SavePetalBackgrounds() {
 }
 
 void DrawPetals() {
-  ForEachPetal(SlotsInUse(), drawForward, [](Flower *flower, Petal *petal) {
+  ForEachPetal(FlowersInUse(), drawForward, [](Flower *flower, Petal *petal) {
     if (!PetalInPlay(flower, petal)) return;
     if (petal->fresh == 0) DrawPetal(petal);
     petal->x = petal->nextX;
@@ -152,7 +138,7 @@ void DrawBranchSprite(Branch *branch) {
 }
 
 void DrawBranch() {
-  for (int b = 0; b < BranchCount(); ++b) DrawBranchSprite(&branches[b]);
+  for (int b = 0; b < BranchesInUse(); ++b) DrawBranchSprite(&branches[b]);
 }
 
 void EraseBranchSprite(Branch *branch) {

@@ -237,6 +237,29 @@ TEST_F(GdiWindowBlit, WindowContextDoesNotPaintOverTheWindowAbove) {
   vd::CloseAppWindow(above);
 }
 
+TEST_F(GdiWindowBlit, BlitWithinOneWindowContextMovesItsPixels) {
+  // A window above covers a corner, so the visible part is not one rectangle.
+  HWND above = vd::CreateAppWindow("Corner", RECT{250, 200, 400, 400});
+  vd::PaintPending();
+  HDC dc = GetDC(window);
+  HDC src = Memory(3, 3, false, RGB(1, 200, 3));
+  BitBlt(dc, 0, 0, 3, 3, src, 0, 0, SRCCOPY);
+  EXPECT_TRUE(BitBlt(dc, 2, 1, 3, 3, dc, 0, 0, SRCCOPY));  // overlapping move
+  EXPECT_EQ(GetPixel(dc, 4, 3), RGB(1, 200, 3));
+  EXPECT_EQ(GetPixel(dc, 2, 1), RGB(1, 200, 3));
+  // Reading from the context itself leaves its clip in force.
+  pixman_region32_t clip;
+  pixman_region32_init_rect(&clip, origin.x + 20, origin.y, 2, 2);
+  vd::gdi::SetExtraClip(dc, &clip);
+  pixman_region32_fini(&clip);
+  uint32_t outside = vd::Pixel(origin.x + 22, origin.y);
+  EXPECT_TRUE(BitBlt(dc, 20, 0, 3, 3, dc, 2, 1, SRCCOPY));
+  EXPECT_EQ(vd::Pixel(origin.x + 21, origin.y + 1), 0x01C803u);
+  EXPECT_EQ(vd::Pixel(origin.x + 22, origin.y), outside);
+  ReleaseDC(window, dc);
+  vd::CloseAppWindow(above);
+}
+
 TEST_F(GdiWindowBlit, ExtraClipLimitsAContextToItsRegion) {
   HDC dc = GetDC(window);
   pixman_region32_t clip;

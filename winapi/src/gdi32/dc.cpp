@@ -147,9 +147,12 @@ void GetSurface(DC &dc, Surface *out, bool forDrawing) {
   out->height = screen.height;
   out->bounds = pixman_box32_t{0, 0, screen.width, screen.height};
   POINT origin{0, 0};
-  if (!user::DrawableArea(dc.hwnd, dc.client, &dc.area, &origin)) {
+  // A source only needs the origin: its area goes to scratch, so that a blit from a
+  // context to itself keeps the destination's boxes.
+  pixman_region32_t *area = forDrawing ? &dc.area : &dc.scratch;
+  if (!user::DrawableArea(dc.hwnd, dc.client, area, &origin)) {
     // The window is gone: the context has nothing to draw on or read from.
-    pixman_region32_clear(&dc.area);
+    pixman_region32_clear(area);
     *out = Surface();
     return;
   }

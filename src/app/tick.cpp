@@ -11,6 +11,7 @@ int drawForward = 1;
 void Tick() {
   TargetDC = GetDC(DrawTarget);
   RefreshWindowRegion();
+  ClipTargetToDesktop();
   if (Settings.showBranch) {
     LONG d = Settings.tickInterval > 0 ? Settings.tickInterval : 1;
     LONG n = Settings.branchRedrawInterval / d;

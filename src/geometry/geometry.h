@@ -54,6 +54,8 @@ void ApplyLayerThicknessChange(LONG now, LONG old);
 // same for every screen, and no coordinate overflows.
 LONG BoundedThickness(LONG thickness);
 
+void ClipTargetToDesktop();
+
 void ResetGeometryState();
 
 #endif

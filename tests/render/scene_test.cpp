@@ -129,3 +129,35 @@ TEST_F(SceneTest, AWindowThatMovesAwayLeavesNoPetalAtItsOldCrust) {
 }
 
 }  // namespace
+
+namespace {
+
+// Without "Program Manager" (as under Wine) the program draws on the desktop
+// window, whose context reaches over every window: the tick clips it.
+TEST_F(SceneTest, WithoutADesktopViewPetalsStillNeverCoverAWindow) {
+  Build();
+  vd::RemoveProgramManager();
+  int over = -1, outside = 0;
+  vd::At(30000, [&] {
+    over = 0;
+    EnumWindows(
+        [](HWND h, LPARAM p) {
+          RECT rc;
+          if (!IsWindowVisible(h) || !GetWindowRect(h, &rc)) return TRUE;
+          int &n = *reinterpret_cast<int *>(p);
+          for (int y = std::max(0L, long(rc.top)); y < std::min(768L, long(rc.bottom)); ++y)
+            for (int x = std::max(0L, long(rc.left)); x < std::min(1024L, long(rc.right)); ++x)
+              n += IsPetalColour(vd::Pixel(x, y));
+          return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&over));
+    for (int y = 100; y < 700; ++y)
+      for (int x = 0; x < 1024; ++x) outside += IsPetalColour(vd::Pixel(x, y));
+  });
+  Run(30001);
+  EXPECT_EQ(DrawTarget, GetDesktopWindow());
+  EXPECT_EQ(over, 0);
+  EXPECT_GT(outside, 100);  // the petals are there, outside the windows
+}
+
+}  // namespace

@@ -707,6 +707,7 @@ HGDIOBJ WINAPI GetStockObject(int index);
 BOOL WINAPI DeleteObject(HGDIOBJ obj);
 HGDIOBJ WINAPI SelectObject(HDC hdc, HGDIOBJ obj);
 int WINAPI GetObjectA(HANDLE obj, int size, LPVOID out);
+int WINAPI SelectClipRgn(HDC hdc, HRGN rgn);
 HRGN WINAPI CreateRectRgn(int left, int top, int right, int bottom);
 HRGN WINAPI CreateRectRgnIndirect(const RECT *rect);
 BOOL WINAPI SetRectRgn(HRGN rgn, int left, int top, int right, int bottom);

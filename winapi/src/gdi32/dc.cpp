@@ -245,6 +245,22 @@ BOOL WINAPI DeleteDC(HDC hdc) {
   return RemoveDC(hdc) ? TRUE : FALSE;
 }
 
+// A copy of the region becomes the clip; no region removes the clip.
+int WINAPI SelectClipRgn(HDC hdc, HRGN rgn) {
+  DC *dc = FindDC(hdc);
+  if (!dc) return ERROR;
+  if (!rgn) {
+    pixman_region32_clear(&dc->clipRgn);
+    dc->hasClipRgn = false;
+    return SIMPLEREGION;
+  }
+  Object *o = S().objects.Find(reinterpret_cast<uintptr_t>(rgn));
+  if (!o || o->type != kObjRegion) return ERROR;
+  pixman_region32_copy(&dc->clipRgn, &static_cast<Region *>(o)->rgn);
+  dc->hasClipRgn = true;
+  return RegionType(&dc->clipRgn);
+}
+
 HGDIOBJ WINAPI SelectObject(HDC hdc, HGDIOBJ obj) {
   DC *dc = FindDC(hdc);
   Object *o = obj ? S().objects.Find(reinterpret_cast<uintptr_t>(obj)) : nullptr;

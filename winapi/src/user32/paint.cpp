@@ -227,13 +227,17 @@ BOOL WINAPI EndPaint(HWND hwnd, const PAINTSTRUCT *ps) {
   return gdi::ReleaseWindowDC(hwnd, ps->hdc) ? TRUE : FALSE;
 }
 
-// GetDC(NULL) is the screen's context: it draws over every window.
+// GetDC(NULL) is the screen's context, and so is the desktop window's: both
+// draw over every window, as on Windows. Painting the desktop (BeginPaint) is
+// still clipped to what the windows leave of it.
 HDC WINAPI GetDC(HWND hwnd) {
+  if (hwnd == DesktopHandle()) hwnd = nullptr;
   if (hwnd && !Find(hwnd)) return nullptr;
   return gdi::CreateWindowDC(hwnd, true);
 }
 
 int WINAPI ReleaseDC(HWND hwnd, HDC hdc) {
+  if (hwnd == DesktopHandle()) hwnd = nullptr;
   return gdi::ReleaseWindowDC(hwnd, hdc) ? 1 : 0;
 }
 

@@ -70,3 +70,5 @@ bool WindowDCArea(HDC hdc, pixman_region32_t *out, POINT *origin);
 void ResetAll();
 
 }  // namespace vd::gdi
+// Note: CreateWindowDC(nullptr, ...) is the screen's own context (GetDC(NULL)):
+// vd::user::DrawableArea(nullptr, ...) answers the whole screen for it.

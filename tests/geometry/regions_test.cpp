@@ -66,6 +66,14 @@ TEST_F(WindowRegionTest, UnchangedWindowsCostNoRegionNoContextAndNoRepaint) {
   }
   EXPECT_EQ(vd::LiveGdiObjects(), objects);
   EXPECT_EQ(vd::LiveDCs(), dcs);
+  // The refresh itself makes no object at all, not even one it frees again.
+  uint64_t created = vd::GdiObjectsCreated();
+  for (int tick = 0; tick < 1000; tick++) {
+    TargetDC = GetDC(DrawTarget);
+    RefreshWindowRegion();
+    ReleaseDC(DrawTarget, TargetDC);
+  }
+  EXPECT_EQ(vd::GdiObjectsCreated(), created);
   EXPECT_TRUE(vd::Repaints().empty());
   EXPECT_TRUE(vd::Beeps().empty());
   EXPECT_TRUE(EqualRgn(landing, LandingRegion));  // the pile is kept

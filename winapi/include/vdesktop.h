@@ -149,7 +149,8 @@ int ScreenHeight();
 bool WritePng(const std::string &path);
 int LiveGdiObjects();          // regions, bitmaps, brushes, fonts not yet deleted (stock objects excluded)
 int LiveGdiObjects(int type);  // OBJ_REGION 8, OBJ_BITMAP 7, OBJ_BRUSH 2, OBJ_FONT 6
-int LiveDCs();                 // window and memory device contexts not yet released or deleted
+int LiveDCs();
+uint64_t GdiObjectsCreated();  // every object made since the reset (stock objects excluded)                 // window and memory device contexts not yet released or deleted
 
 // ---------------------------------------------------------------- registry
 // The registry file of the current desktop, and a damaged file's report.

@@ -184,6 +184,7 @@ bool QuotaReached() {
 
 HGDIOBJ AddObject(std::unique_ptr<Object> object) {
   if (QuotaReached()) return nullptr;
+  ++S().created;
   return reinterpret_cast<HGDIOBJ>(S().objects.Add(std::move(object)));
 }
 
@@ -229,6 +230,8 @@ int LiveGdiObjects() {
   gdi::S().objects.ForEach([&](uintptr_t, const gdi::Object &o) { n += o.stock ? 0 : 1; });
   return n;
 }
+
+uint64_t GdiObjectsCreated() { return gdi::S().created; }
 
 int LiveGdiObjects(int type) {
   int n = 0;

@@ -142,6 +142,7 @@ struct State {
   HBITMAP defaultBitmap = nullptr;  // the 1x1 monochrome bitmap of a fresh memory context
   HBRUSH sysBrushes[31] = {};
   int stockCount = 0;
+  uint64_t created = 0;  // objects made since the reset, stock ones excluded
   void CreateStockObjects();
 };
 State &S();

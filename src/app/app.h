@@ -39,6 +39,7 @@ extern LONG DisplayColorCount;
 extern DWORD RandomState;
 
 int RandomBelow(int bound);
+void CreateRegions();
 void Initialize();
 void Cleanup();
 LRESULT CALLBACK MainWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);

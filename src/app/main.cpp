@@ -34,8 +34,8 @@ static void AddTrayIcon(HWND hwnd) {
   TrayMenu = GetSubMenu(LoadMenuA(Instance, MAKEINTRESOURCEA(IDM_TRAY)), 0);
 }
 
-void Initialize() {
-  LoadSettings();
+// The nine regions, empty, in the order start-up makes them.
+void CreateRegions() {
   LandingRegion = CreateRectRgn(0, 0, 0, 0);
   LayerRegion = CreateRectRgn(0, 0, 0, 0);
   WindowRegion = CreateRectRgn(0, 0, 0, 0);
@@ -45,6 +45,11 @@ void Initialize() {
   ScratchRegion = CreateRectRgn(0, 0, 0, 0);
   WindowTopsRegion = CreateRectRgn(0, 0, 0, 0);
   SpriteRegion = CreateRectRgn(0, 0, 0, 0);
+}
+
+void Initialize() {
+  LoadSettings();
+  CreateRegions();
   RebuildGeometry();
   LoadBitmapSets(0);
   // Every slot gets a place and petals, however many are in use.

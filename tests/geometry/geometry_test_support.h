@@ -8,6 +8,7 @@
 #include <initializer_list>
 #include <string>
 
+#include "app/app.h"
 #include "geometry/geometry.h"
 #include "render/render.h"
 #include "settings/settings.h"
@@ -105,16 +106,7 @@ class GeometryTest : public ::testing::Test {
     Settings.bottomLayer = 1;
     Settings.windowLayerThickness = 15;
     Settings.bottomLayerThickness = 40;
-    // In the order start-up creates them.
-    LandingRegion = CreateRectRgn(0, 0, 0, 0);
-    LayerRegion = CreateRectRgn(0, 0, 0, 0);
-    WindowRegion = CreateRectRgn(0, 0, 0, 0);
-    LandingChangeRegion = CreateRectRgn(0, 0, 0, 0);
-    WindowChangeRegion = CreateRectRgn(0, 0, 0, 0);
-    PreviousWindowRegion = CreateRectRgn(0, 0, 0, 0);
-    ScratchRegion = CreateRectRgn(0, 0, 0, 0);
-    WindowTopsRegion = CreateRectRgn(0, 0, 0, 0);
-    SpriteRegion = CreateRectRgn(0, 0, 0, 0);
+    CreateRegions();
   }
   void TearDown() override { ResetGeometryState(); }
 

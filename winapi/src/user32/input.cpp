@@ -88,7 +88,7 @@ void DeliverMouse(int x, int y, UINT message) {
   }
   bool press = message == WM_LBUTTONDOWN || message == WM_RBUTTONDOWN || message == WM_LBUTTONDBLCLK;
   if (message == WM_MOUSEMOVE && in.dragging) {
-    if (Window *w = Find(in.dragging))
+    if (Find(in.dragging))
       SetWindowPos(in.dragging, nullptr, x - in.dragOffset.x, y - in.dragOffset.y, 0, 0,
                    SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     return;

@@ -1,6 +1,7 @@
 // The animation tick and its parts, on a desktop with 10 application windows
 // and 10 flowers (50 petals in play), against a plain copy of a petal's pixels.
 #include <benchmark/benchmark.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -131,6 +132,8 @@ BENCHMARK(BM_BitBltCopyPetal)->Unit(benchmark::kMicrosecond);
 // Prints the usual table, then each result against the tick budget and the plain copy.
 class RatioReporter : public benchmark::ConsoleReporter {
  public:
+  // Colour only on a terminal, so the figures can go into a file as they are.
+  RatioReporter() : ConsoleReporter(isatty(STDOUT_FILENO) ? OO_Defaults : OO_Tabular) {}
   void ReportRuns(const std::vector<Run> &runs) override {
     ConsoleReporter::ReportRuns(runs);
     for (const Run &run : runs) {

@@ -437,7 +437,7 @@ LSTATUS WINAPI RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LP
       // Windows leaves the buffer as it was and reports the size needed.
       status = ERROR_MORE_DATA;
     } else {
-      std::memcpy(data, value->data.data(), length);
+      if (length > 0) std::memcpy(data, value->data.data(), length);
       // A string stored without its terminator gets one when the buffer has room for it.
       if (vd::IsStringType(value->type) && length > 0 && length < room && data[length - 1] != 0) {
         data[length] = 0;

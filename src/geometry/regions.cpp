@@ -3,6 +3,7 @@
 #include <string.h>
 
 #include "geometry/geometry.h"
+#include "sim/sim.h"
 #include "render/render.h"
 #include "settings/settings.h"
 
@@ -132,6 +133,9 @@ void RebuildGeometry() {
   RebuildLandingRegion();
   RebuildLayerRegion();
   CombineRgn(PreviousWindowRegion, WindowRegion, 0, RGN_COPY);
+  // The desktop may now show something else (its HTML view switched): what the
+  // petals saved from it is no longer what lies under them.
+  MarkPetalBackgroundsStale();
   RebuildNesting--;
 }
 

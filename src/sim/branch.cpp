@@ -163,3 +163,10 @@ void ResetSimState() {
   windStrength = 0;
   windDirection = 0;
 }
+
+// Every petal is erased by a repaint next, not by copying back what it saved.
+void MarkPetalBackgroundsStale() {
+  for (int b = 0; b < MAX_BRANCHES; b++)
+    for (int s = 0; s < FLOWER_SLOTS; s++)
+      for (int k = 0; k < PETALS_PER_FLOWER; k++) branches[b].flowers[s].petals[k].backgroundStale = 1;
+}

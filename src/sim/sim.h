@@ -78,6 +78,7 @@ void PrepareFlowerSlots(Branch *branch, int reload);
 void PrepareFlower(Flower *flower, int reload);
 void OnFlowerCountChanged(LONG before, LONG now);
 void OnFallingToggled(LONG now, LONG before);
+void MarkPetalBackgroundsStale();
 
 // Petal motion and landing.
 void StepFlowers();

@@ -161,3 +161,23 @@ TEST_F(SceneTest, WithoutADesktopViewPetalsStillNeverCoverAWindow) {
 }
 
 }  // namespace
+
+namespace {
+
+// Switching the desktop's HTML view on repaints the whole screen in its colours;
+// no falling petal may bring back a square of the old desktop when it moves on.
+TEST_F(SceneTest, SwitchingTheHtmlViewLeavesNoSquareOfTheOldDesktop) {
+  Build();
+  int oldDesktop = -1;
+  vd::At(20000, [] { vd::SetHtmlView(true); });
+  vd::At(21000, [&] {
+    oldDesktop = 0;
+    for (int y = 0; y < 740; ++y)
+      for (int x = 0; x < 1024; ++x) oldDesktop += vd::Pixel(x, y) == kDesktop;
+  });
+  Run(21001);
+  EXPECT_EQ(HtmlDesktop, 1);
+  EXPECT_EQ(oldDesktop, 0);
+}
+
+}  // namespace

@@ -82,10 +82,12 @@ void KillTimersOf(HWND hwnd) {
 
 bool Quitting() { return Q().quitPosted || TimeIsUp(); }
 
-bool NextMessage(MSG *msg, bool remove, bool wait) {
+bool NextMessage(MSG *msg, bool remove, bool wait, const std::function<bool()> *stop) {
   Queue &q = Q();
   while (true) {
     RunDueCallbacks();
+    // A modal loop answered by a script or the host ends without waiting for a message.
+    if (stop && (*stop)()) return false;
     if (!q.posted.empty()) {
       *msg = q.posted.front();
       if (remove) q.posted.pop_front();
@@ -133,7 +135,7 @@ bool RunModalLoop(const std::function<bool()> &done) {
   bool ok = true;
   while (!done()) {
     MSG msg;
-    NextMessage(&msg, true, true);
+    if (!NextMessage(&msg, true, true, &done)) continue;
     if (msg.message == WM_QUIT) {
       // The quit request is for the outer loop: leave it for that loop to find.
       if (msg.wParam != WPARAM(kTimeUpExitCode)) PostQuitMessage(int(msg.wParam));

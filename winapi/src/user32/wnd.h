@@ -128,7 +128,8 @@ HWND NextWindowToPaint();
 struct QueuedMessage {
   MSG msg;
 };
-bool NextMessage(MSG *msg, bool remove, bool wait);
+// Takes the next message; with `stop`, returns false as soon as stop() holds.
+bool NextMessage(MSG *msg, bool remove, bool wait, const std::function<bool()> *stop = nullptr);
 void RemoveMessagesFor(HWND hwnd);
 void KillTimersOf(HWND hwnd);
 // Runs a nested message loop until done() holds. False when it ended because

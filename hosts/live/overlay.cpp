@@ -63,17 +63,10 @@ std::vector<std::string> Lines(const std::string &text) {
   return lines;
 }
 
-// The desktop's modal loops look at their answer only when a message comes;
-// an empty one makes them look now.
-void Answer(int messageBoxAnswer) {
-  vd::AnswerMessageBox(messageBoxAnswer);
-  PostMessageA(nullptr, WM_NULL, 0, 0);
-}
+// The desktop's modal loops see an answer as soon as the idle hook returns.
+void Answer(int messageBoxAnswer) { vd::AnswerMessageBox(messageBoxAnswer); }
 
-void Choose(UINT command) {
-  vd::ChooseMenuItem(command);
-  PostMessageA(nullptr, WM_NULL, 0, 0);
-}
+void Choose(UINT command) { vd::ChooseMenuItem(command); }
 
 }  // namespace
 

@@ -177,3 +177,24 @@ TEST_F(UserTest, NotificationIconsAcceptTheFirstRecordSizeAndRejectDuplicates) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(UserTest, PaintingStaysInsideTheUpdateRegionIconsIncluded) {
+  HWND list = vd::DesktopListView();
+  vd::PaintPending();
+  HDC dc = GetDC(list);
+  RECT over{0, 0, 100, 100};
+  HBRUSH red = CreateSolidBrush(RGB(255, 0, 0));
+  FillRect(dc, &over, red);
+  DeleteObject(red);
+  ReleaseDC(list, dc);
+  RECT part{0, 0, 40, 100};
+  InvalidateRect(list, &part, TRUE);
+  UpdateWindow(list);
+  EXPECT_NE(vd::Pixel(30, 30), 0xFF0000u);  // repainted: an icon and the desktop
+  EXPECT_EQ(vd::Pixel(45, 30), 0xFF0000u);  // the icon reaches here, the update region does not
+  EXPECT_EQ(vd::Pixel(80, 80), 0xFF0000u);
+}
+
+}  // namespace

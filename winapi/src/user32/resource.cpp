@@ -252,18 +252,15 @@ BOOL WINAPI DestroyIcon(HICON icon) {
 }
 
 BOOL WINAPI DrawIcon(HDC hdc, int x, int y, HICON icon) {
-  HWND hwnd = gdi::WindowOfDC(hdc);
   if (!R().icons.Find(icon)) return FALSE;
+  // Where the context may draw now, BeginPaint's update region included.
   pixman_region32_t area;
   pixman_region32_init(&area);
   POINT origin{0, 0};
-  if (!DrawableArea(hwnd, true, &area, &origin)) {
-    pixman_region32_fini(&area);
-    return FALSE;
-  }
-  DrawIconOnScreen(icon, origin.x + x, origin.y + y, 32, &area);
+  bool ok = gdi::WindowDCArea(hdc, &area, &origin);
+  if (ok) DrawIconOnScreen(icon, origin.x + x, origin.y + y, 32, &area);
   pixman_region32_fini(&area);
-  return TRUE;
+  return ok ? TRUE : FALSE;
 }
 
 HMENU WINAPI LoadMenuA(HINSTANCE instance, LPCSTR name) {

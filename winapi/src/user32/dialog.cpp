@@ -380,16 +380,14 @@ HWND CreateFromTemplate(HINSTANCE instance, LPCSTR name, HWND parent, DLGPROC pr
       cw->userData = reinterpret_cast<LONG_PTR>(LoadBitmapA(instance, MAKEINTRESOURCEA(std::atoi(item.text.c_str() + 1))));
     if (item.style & WS_DISABLED) cw->enabled = false;
   }
-  // WM_INITDIALOG answers TRUE to let the dialog manager give the focus to the first tab stop.
+  // WM_INITDIALOG is told the first tab stop, the control that would take the focus.
   HWND firstTab = nullptr;
   for (HWND c : w->children)
     if (Window *cw = Find(c); cw && (cw->style & WS_TABSTOP) && cw->enabled) {
       firstTab = c;
       break;
     }
-  if (SendMessageA(hwnd, WM_INITDIALOG, WPARAM(firstTab), param) && firstTab && Find(hwnd)) {
-    if (Window *dw = Find(hwnd)) dw->dialog->lastFocus = firstTab;
-  }
+  SendMessageA(hwnd, WM_INITDIALOG, WPARAM(firstTab), param);
   if (!Find(hwnd)) return nullptr;
   if (t.style & WS_VISIBLE) ShowWindow(hwnd, SW_SHOW);
   return hwnd;

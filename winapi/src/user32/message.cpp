@@ -80,8 +80,6 @@ void KillTimersOf(HWND hwnd) {
   }
 }
 
-bool Quitting() { return Q().quitPosted || TimeIsUp(); }
-
 bool NextMessage(MSG *msg, bool remove, bool wait, const std::function<bool()> *stop) {
   Queue &q = Q();
   while (true) {

@@ -70,7 +70,6 @@ struct DialogState {
   INT_PTR result = 0;
   int baseX = 6;   // dialog base units of the template's font, in pixels
   int baseY = 13;
-  HWND lastFocus = nullptr;
 };
 
 
@@ -125,9 +124,6 @@ void DrawTitleText(Window &w, const RECT &bar, const pixman_region32_t *clip);
 HWND NextWindowToPaint();
 
 // ---------------------------------------------------------------- messages
-struct QueuedMessage {
-  MSG msg;
-};
 // Takes the next message; with `stop`, returns false as soon as stop() holds.
 bool NextMessage(MSG *msg, bool remove, bool wait, const std::function<bool()> *stop = nullptr);
 void RemoveMessagesFor(HWND hwnd);
@@ -135,7 +131,6 @@ void KillTimersOf(HWND hwnd);
 // Runs a nested message loop until done() holds. False when it ended because
 // the program is quitting or virtual time ran out.
 bool RunModalLoop(const std::function<bool()> &done);
-bool Quitting();
 
 // ---------------------------------------------------------------- menus
 bool MenuItemsOf(HMENU menu, std::vector<std::pair<UINT, std::string>> *out);
@@ -148,7 +143,6 @@ bool DialogHandleMessage(HWND dialog, MSG *msg);
 
 // ---------------------------------------------------------------- shell
 void CreateShell();
-void PaintShellWindow(Window &w, HDC hdc);
 void TaskbarChanged();
 const std::vector<TrayIconInfo> &TrayIconList();  // the shell's notification icons, in order
 RECT TrayIconRect(int slot);

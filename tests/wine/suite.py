@@ -1,0 +1,564 @@
+#!/usr/bin/env python3
+"""The Wine suite: the Windows build run under Wine on a display of its own, checked in screenshots.
+
+    suite.py run RESULTS --exe mivora.exe --scene mivora-scene.exe --source SOURCE_DIR
+    suite.py check NAME RESULTS
+
+`run` boots one Wine prefix on its own Xvfb display and plays one session in real time: the
+scene program opens plain windows, mivora.exe starts with ten flowers stored in the registry
+(the bottom layer off, so that nothing may lie on the taskbar), screenshots are taken at set
+moments while the scene moves, raises, hides and closes windows, one window moves away from
+under its pile, the program is ended from its icon's menu, and then started once more over a
+stored value of another version. It stops everything it started, also on failure, and leaves
+the screenshots (PNG) and a record of the session (session.json) in RESULTS.
+
+Each `check` reads them and prints its figure. A missing tool or executable is reported as a
+skip (exit code 77) with the reason.
+"""
+
+import argparse
+import json
+import os
+import signal
+import sys
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import winerun  # noqa: E402
+
+SKIP = 77
+WIDTH, HEIGHT = 1024, 768
+
+SETTINGS_KEY = r"HKCU\Software\Tolvane\Mivora for Windows\Settings"
+SETTINGS_VALUE = "Mivora settings"
+SETTINGS_SIZE = 528
+FIELDS = ["branchCount", "flowersPerBranch", "flutter", "maxSideSpeed", "fallSpeed", "windowLayerThickness",
+          "bottomLayerThickness", "showBranch", "fallingPetals", "windEnabled", "fallBehindWindows", "windowLayers",
+          "bottomLayer", "flowerType", "tickInterval", "branchRedrawInterval", "calmPeriod", "maxWindStrength",
+          "windWrap", "strengthenStep", "risePeriod", "blowPeriod", "weakenStep", "branchX"]
+FACTORY = dict(zip(FIELDS, [1, 1, 2, 2, 4, 15, 40, 1, 1, 1, 1, 1, 1, 1, 50, 500, 30000, 40, 0, 100, 6000, 4000,
+                            100, 100]))
+SESSION_SETTINGS = dict(FACTORY, flowersPerBranch=10, bottomLayer=0)
+
+# Petal art of flower type 1: the five pictures and their masks.
+PETAL_BITMAPS = [(184, 186), (187, 191), (188, 192), (189, 193), (243, 194)]
+BRANCH_BOX = (100 - 26, 0, 100 + 334 + 26, 92 + 26)  # branchX 100, a 334 x 92 picture, a petal's reach around it
+REACH = 13          # the largest petal side
+WT = SESSION_SETTINGS["windowLayerThickness"]
+CRUST = 20
+
+# The session, in seconds from the moment the scene is ready. Windows change only at these
+# steps; screenshots keep clear of them.
+SCENE = [
+    (0.0, "open Left 60 300 420 520"),
+    (0.0, "open Middle 470 430 700 560"),
+    (0.0, "open Right 640 250 980 400"),
+    (0.0, "open Small 300 600 420 680"),
+    (12.0, "move Right 700 220"),
+    (15.0, "hide Middle"),
+    (17.0, "show Middle"),
+    (19.0, "raise Small"),
+    (21.0, "close Small"),
+    (28.0, "move Left 60 540"),
+]
+PROGRAM_START = 2.0
+BASE_SHOT = 1.5
+ICON_SHOT = 6.0
+SERIES = [8.0 + 0.5 * i for i in range(40)]  # 8.0 .. 27.5
+MOVE_AWAY = 28.0
+AFTER_MOVE = [29.0, 29.5]
+EXIT_AT = 30.5
+QUIET = 0.4  # seconds after a window change before a screenshot counts
+
+
+def bitmap_path(source, number):
+    return os.path.join(source, "res", "bitmaps", f"b{number}.bmp")
+
+
+def settings_hex(values, version=b"1.0.0.5"):
+    block = bytearray(SETTINGS_SIZE)
+    block[0:len(version)] = version
+    for i, name in enumerate(FIELDS):
+        block[32 + 4 * i:36 + 4 * i] = (values[name] & 0xFFFFFFFF).to_bytes(4, "little")
+    return block.hex()
+
+
+# ====================================================================== the session
+def run(args):
+    results = os.path.abspath(args.results)
+    args.exe, args.scene = os.path.abspath(args.exe), os.path.abspath(args.scene)
+    os.makedirs(results, exist_ok=True)
+    for name in os.listdir(results):
+        if name.endswith((".png", ".json", ".log", ".txt")):
+            os.remove(os.path.join(results, name))
+    missing = winerun.missing_tools()
+    for exe in (args.exe, args.scene):
+        if not os.path.exists(exe):
+            missing.append(f"{exe}: build it with scripts/build-windows.sh")
+    if missing:
+        print("skipped, missing:\n  " + "\n  ".join(missing))
+        return SKIP
+
+    # A test that runs out of time is stopped with SIGTERM: leave through the cleanup then too.
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit("stopped"))
+    record = {"shots": {}, "errors": []}
+    started = time.monotonic()
+    with winerun.WineSession(WIDTH, HEIGHT, 24, log_dir=results) as wine:
+        try:
+            session(wine, args, results, record)
+        except Exception as error:  # the record tells the checks what is missing
+            record["errors"].append(f"{type(error).__name__}: {error}")
+            print(f"session failed: {error}")
+    record["seconds"] = round(time.monotonic() - started, 1)
+    with open(os.path.join(results, "session.json"), "w") as f:
+        json.dump(record, f, indent=1)
+    print(f"session of {record['seconds']} s on display {record.get('display')}; results in {results}")
+    for error in record["errors"]:
+        print("error:", error)
+    return 0 if not record["errors"] else 1
+
+
+def session(wine, args, results, record):
+    record["display"] = wine.start_display()
+    record["boot_seconds"] = round(wine.boot(), 1)
+    wine.reg_add(SETTINGS_KEY, SETTINGS_VALUE, "REG_BINARY", settings_hex(SESSION_SETTINGS))
+
+    schedule = os.path.join(results, "schedule.txt")
+    with open(schedule, "w") as f:
+        for at, step in SCENE:
+            f.write(f"{int(at * 1000)} {step}\n")
+        f.write(f"{int((EXIT_AT + 60) * 1000)} quit\n")
+    scene_log = os.path.join(results, "scene.log")
+    wine.start(["wine", args.scene, winerun.windows_path(schedule), winerun.windows_path(scene_log)],
+               log="scene.out.log")
+    ready = wait_for(lambda: os.path.exists(scene_log) and "ready" in open(scene_log).read(), 60)
+    if not ready:
+        raise RuntimeError("the scene program did not start")
+    zero = time.monotonic()
+    record["scene_log"] = "scene.log"
+
+    def now():
+        return time.monotonic() - zero
+
+    def shot(name, at=None):
+        if at is not None:
+            pause(at - now())
+        taken = now()
+        picture = wine.screenshot()
+        record["screen_depth"] = picture.depth
+        picture.write_png(os.path.join(results, f"{name}.png"))
+        record["shots"][name] = round(taken, 3)
+        return picture
+
+    shot("base", BASE_SHOT)
+    pause(PROGRAM_START - now())
+    record["program_start"] = round(now(), 3)
+    program = wine.start(["wine", args.exe], log="mivora.out.log", cwd=os.path.dirname(args.exe))
+    shot("icon", ICON_SHOT)
+    for at in SERIES:
+        shot(f"series-{at:04.1f}", at)
+    for at in AFTER_MOVE:
+        shot(f"moved-{at:04.1f}", at)
+
+    # Right-click the icon, pick "Exit" from the menu.
+    icon = find_tray_icon(results)
+    record["tray_icon"] = icon
+    if icon:
+        pause(EXIT_AT - now())
+        x, y = (icon[0] + icon[2]) // 2, (icon[1] + icon[3]) // 2
+        before = wine.screenshot()
+        wine.xdotool("mousemove", x, y)
+        wine.xdotool("click", "3")
+        menu = None
+        deadline = time.monotonic() + 5
+        while menu is None and time.monotonic() < deadline:
+            pause(0.3)
+            menu = find_menu(before, wine.screenshot(), x)
+        record["menu"] = menu
+        if menu:
+            shot("menu")
+            # The menu's one item fills it; click its middle.
+            wine.xdotool("mousemove", (menu[0] + menu[2]) // 2, (menu[1] + menu[3]) // 2)
+            wine.xdotool("click", "1")
+    try:
+        record["exit_code"] = program.wait(15)
+    except Exception:
+        record["exit_code"] = None
+        record["errors"].append("the program did not end within 15 s of the menu's Exit")
+    record["exit_at"] = round(now(), 3)
+    shot("after-exit", now() + 1.5)
+
+    # Started again over a stored value of another version.
+    wine.reg_add(SETTINGS_KEY, SETTINGS_VALUE, "REG_BINARY", settings_hex(FACTORY, version=b"0.9.9.9"))
+    record["second_start"] = round(now(), 3)
+    wine.start(["wine", args.exe], log="mivora-second.out.log", cwd=os.path.dirname(args.exe))
+    wait_for(lambda: bool(windows_titled(scene_log, "Mivora default settings restored", record["second_start"])), 20)
+    pause(0.5)
+    shot("restored")
+    record["end"] = round(now(), 3)
+
+
+def pause(seconds):
+    if seconds > 0:
+        time.sleep(seconds)
+
+
+def wait_for(condition, seconds):
+    deadline = time.monotonic() + seconds
+    while time.monotonic() < deadline:
+        if condition():
+            return True
+        time.sleep(0.1)
+    return False
+
+
+def find_tray_icon(results):
+    """The box of what changed at the right end of the taskbar once the program had started."""
+    base = winerun.Shot.from_png(os.path.join(results, "base.png"))
+    icon = winerun.Shot.from_png(os.path.join(results, "icon.png"))
+    bar = taskbar_rect(os.path.join(results, "scene.log"))
+    if not bar:
+        return None
+    left = max(bar[0], bar[2] - 160)
+    changed = [(x, y) for y in range(bar[1], bar[3]) for x in range(left, bar[2]) if base.at(x, y) != icon.at(x, y)]
+    if not changed:
+        return None
+    xs, ys = [c[0] for c in changed], [c[1] for c in changed]
+    return [min(xs), min(ys), max(xs) + 1, max(ys) + 1]
+
+
+def find_menu(before, after, x):
+    """The box of a popup menu: rows changed from the screen's bottom edge up, each in one run
+    of at least 30 pixels near x (the menu is bottom-aligned on the screen, centred on x)."""
+    box = None
+    for y in range(HEIGHT - 1, HEIGHT - 300, -1):
+        run = changed_run(before, after, y, x)
+        if run is None:
+            break
+        box = [run[0], y, run[1], HEIGHT] if box is None else [min(box[0], run[0]), y, max(box[2], run[1]), HEIGHT]
+    if box and box[3] - box[1] >= 10:
+        return box
+    return None
+
+
+def changed_run(before, after, y, x):
+    best = None
+    start = None
+    for i in range(max(0, x - 300), min(WIDTH, x + 300) + 1):
+        differs = i < WIDTH and before.at(i, y) != after.at(i, y)
+        if differs and start is None:
+            start = i
+        elif not differs and start is not None:
+            if i - start >= 30 and start - 150 <= x < i + 150 and (best is None or i - start > best[1] - best[0]):
+                best = (start, i)
+            start = None
+    return best
+
+
+# ====================================================================== what the scene saw
+def snapshots(scene_log):
+    """[(ms, [window dicts])] from the scene's log."""
+    result, current = [], None
+    with open(scene_log) as f:
+        for line in f:
+            parts = line.rstrip("\n").split(" ", 3)
+            if parts[0] == "snapshot":
+                current = (int(parts[1]), [])
+            elif parts[0] in ("window", "child") and current is not None:
+                cls, title, rect = parts[3].split("|")
+                entry = {"kind": parts[0], "hwnd": parts[1], "visible": parts[2] == "1", "class": cls,
+                         "title": title, "rect": [int(v) for v in rect.split()]}
+                if parts[0] == "window" or not current[1]:
+                    current[1].append(entry)
+                else:
+                    current[1][-1].setdefault("children", []).append(entry)
+            elif parts[0] == "end" and current is not None:
+                result.append(current)
+                current = None
+    return result
+
+
+def scene_steps(scene_log):
+    steps = []
+    with open(scene_log) as f:
+        for line in f:
+            parts = line.split()
+            if parts and parts[0] == "step":
+                steps.append((int(parts[1]) / 1000.0, parts[2], parts[3] if len(parts) > 3 else ""))
+    return steps
+
+
+def taskbar_rect(scene_log):
+    for _, windows in snapshots(scene_log):
+        for w in windows:
+            if w["class"] == "Shell_TrayWnd" and w["visible"]:
+                return w["rect"]
+    return None
+
+
+def windows_at(scene_log, seconds):
+    """The visible top-level windows of the last snapshot before `seconds`."""
+    chosen = []
+    for ms, windows in snapshots(scene_log):
+        if ms / 1000.0 <= seconds:
+            chosen = windows
+    return [w for w in chosen if w["visible"] and w["rect"][2] > w["rect"][0] and w["rect"][3] > w["rect"][1]]
+
+
+def windows_titled(scene_log, title, since=0.0):
+    seen = []
+    for ms, windows in snapshots(scene_log):
+        if ms / 1000.0 >= since:
+            seen += [(ms, w) for w in windows if w["visible"] and w["title"] == title]
+    return seen
+
+
+def quiet_at(scene_log, seconds):
+    """No window changed within QUIET seconds before `seconds` (nor just after it)."""
+    return all(not (t - 0.1 <= seconds <= t + QUIET) for t, _, _ in scene_steps(scene_log))
+
+
+# ====================================================================== petal pixels
+def petal_colours(source, base):
+    """The colours of the petal art (inside the masks) that the screen did not show before the program."""
+    colours = set()
+    for picture, mask in PETAL_BITMAPS:
+        _, _, art = winerun.read_bmp(bitmap_path(source, picture))
+        _, _, shape = winerun.read_bmp(bitmap_path(source, mask))
+        for row_art, row_shape in zip(art, shape):
+            for c, m in zip(row_art, row_shape):
+                if m == 0xFFFFFF:  # white in the mask is the petal's shape
+                    colours.add(c)
+    return colours - set(base.pixels)
+
+
+def petal_pixels(shot, colours, boxes=None):
+    """Indices of petal-coloured pixels, within the given boxes or the whole screen."""
+    if boxes is None:
+        return {i for i, c in enumerate(shot.pixels) if c in colours}
+    found = set()
+    for left, top, right, bottom in boxes:
+        left, top, right, bottom = max(0, left), max(0, top), min(shot.width, right), min(shot.height, bottom)
+        for y in range(top, bottom):
+            row = y * shot.width
+            for i in range(row + left, row + right):
+                if shot.pixels[i] in colours:
+                    found.add(i)
+    return found
+
+
+def inside(box, i):
+    x, y = i % WIDTH, i // WIDTH
+    return box[0] <= x < box[2] and box[1] <= y < box[3]
+
+
+def band(rect):
+    """Where a pile on a window's top edge may lie, a petal's reach around it."""
+    return [rect[0] - 2 * REACH, rect[1] - WT - REACH, rect[2] + 2 * REACH, rect[1] + CRUST]
+
+
+# ====================================================================== checks
+class Context:
+    def __init__(self, results, source):
+        self.results = results
+        self.source = source
+        with open(os.path.join(results, "session.json")) as f:
+            self.record = json.load(f)
+        self.scene_log = os.path.join(results, "scene.log")
+        self._shots = {}
+        self._colours = None
+
+    def shot(self, name):
+        if name not in self._shots:
+            self._shots[name] = winerun.Shot.from_png(self.path(name))
+        return self._shots[name]
+
+    def path(self, name):
+        return os.path.join(self.results, f"{name}.png")
+
+    def colours(self):
+        if self._colours is None:
+            self._colours = petal_colours(self.source, self.shot("base"))
+        return self._colours
+
+    def time(self, name):
+        return self.record["shots"][name]
+
+    def series(self):
+        return sorted((n for n in self.record["shots"] if n.startswith("series-")), key=self.time)
+
+
+def check_icon(ctx):
+    box = ctx.record.get("tray_icon")
+    bar = taskbar_rect(ctx.scene_log)
+    if not box or not bar:
+        print(f"no change at the right end of the taskbar {bar} after the start; see {ctx.path('icon')}")
+        return 1
+    icon_colours = winerun.read_icon_colours(os.path.join(ctx.source, "res", "icon1098.ico"))
+    shot = ctx.shot("icon")
+    matching = sum(1 for y in range(box[1], box[3]) for x in range(box[0], box[2]) if shot.at(x, y) in icon_colours)
+    print(f"notification icon: box {box} inside the taskbar {bar}; {matching} pixels in the icon's colours")
+    ok = bar[0] <= box[0] and box[2] <= bar[2] and bar[1] <= box[1] and box[3] <= bar[3] and matching >= 20
+    if not ok:
+        print(f"see {ctx.path('icon')}")
+    return 0 if ok else 1
+
+
+def check_pile(ctx):
+    names = [n for n in ctx.series() if quiet_at(ctx.scene_log, ctx.time(n))]
+    left = [w for w in windows_at(ctx.scene_log, ctx.time(names[-1])) if w["title"] == "Left"][0]["rect"]
+    crust = [band(left)[0], left[1] - WT - REACH, band(left)[2], left[1]]
+    counts = [(n, len(petal_pixels(ctx.shot(n), ctx.colours(), [crust]))) for n in names]
+    early, late = counts[len(counts) // 4], counts[-1]
+    print(f"pile on the top edge of window Left {left}: {early[1]} petal pixels at {ctx.time(early[0]):.1f} s, "
+          f"{late[1]} at {ctx.time(late[0]):.1f} s")
+    ok = late[1] >= 150 and late[1] > early[1]
+    if not ok:
+        print(f"see {ctx.path(late[0])}")
+    return 0 if ok else 1
+
+
+def check_inside(ctx):
+    worst, total, icon = (None, 0), 0, ctx.record.get("tray_icon")
+    names = ctx.series() + [n for n in ctx.record["shots"] if n.startswith("moved-")]
+    for name in names:
+        t = ctx.time(name)
+        if not quiet_at(ctx.scene_log, t):
+            continue
+        boxes = [w["rect"] for w in windows_at(ctx.scene_log, t)]
+        found = petal_pixels(ctx.shot(name), ctx.colours(), boxes)
+        if icon:
+            found = {i for i in found if not inside(icon, i)}
+        total += len(found)
+        if len(found) > worst[1]:
+            worst = (name, len(found))
+    print(f"petal pixels inside windows or on the taskbar: {total} over {len(names)} screenshots"
+          + (f", most {worst[1]} in {ctx.path(worst[0])}" if worst[0] else ""))
+    return 0 if total == 0 else 1
+
+
+def check_trail(ctx):
+    """Petal pixels on the open desktop, away from the branch and every layer band, that stay put
+    for a second (three screenshots half a second apart, same colour) are a trail: a falling
+    petal moves at least its fall speed every tick."""
+    colours = ctx.colours()
+    names = ctx.series()
+    stale_total, worst = set(), (None, 0)
+    triples = 0
+    for a, b, c in zip(names, names[1:], names[2:]):
+        times = [ctx.time(n) for n in (a, b, c)]
+        if times[2] - times[0] > 1.5 or not all(quiet_at(ctx.scene_log, t) for t in times):
+            continue
+        triples += 1
+        windows = [w["rect"] for t in times for w in windows_at(ctx.scene_log, t)]
+        shots = [ctx.shot(n) for n in (a, b, c)]
+        stale = set()
+        for i in petal_pixels(shots[0], colours):
+            colour = shots[0].pixels[i]
+            if shots[1].pixels[i] != colour or shots[2].pixels[i] != colour:
+                continue
+            if inside(BRANCH_BOX, i) or any(inside(r, i) or inside(band(r), i) for r in windows):
+                continue
+            stale.add(i)
+        stale_total |= stale
+        if len(stale) > worst[1]:
+            worst = (c, len(stale))
+    print(f"trail: {len(stale_total)} petal pixels stayed put for a second on the open desktop, "
+          f"over {triples} triples of screenshots" + (f"; most in {ctx.path(worst[0])}" if worst[0] else ""))
+    return 0 if triples >= 10 and not stale_total else 1
+
+
+def check_pile_gone(ctx):
+    before_name = max((n for n in ctx.series()), key=ctx.time)
+    left_before = [w for w in windows_at(ctx.scene_log, ctx.time(before_name)) if w["title"] == "Left"][0]["rect"]
+    moved = [t for t, verb, name in scene_steps(ctx.scene_log) if verb == "move" and name == "Left"]
+    after = sorted((n for n in ctx.record["shots"] if n.startswith("moved-")), key=ctx.time)
+    area = [band(left_before)]
+    pile = petal_pixels(ctx.shot(before_name), ctx.colours(), area)
+    first, second = ctx.shot(after[0]), ctx.shot(after[1])
+    # What is still there in both later shots, in the same colour, is left of the pile.
+    left_over = {i for i in pile if first.pixels[i] == ctx.shot(before_name).pixels[i] == second.pixels[i]}
+    delay = ctx.time(after[0]) - moved[0] if moved else float("nan")
+    print(f"pile on window Left's old top edge: {len(pile)} petal pixels before the move, {len(left_over)} of them "
+          f"still there {delay:.1f} s after it; see {ctx.path(after[0])}")
+    return 0 if len(pile) >= 100 and not left_over and delay <= 1.2 else 1
+
+
+def check_exit(ctx):
+    code = ctx.record.get("exit_code")
+    if "after-exit" not in ctx.record["shots"]:
+        print("no screenshot after the exit")
+        return 1
+    left = petal_pixels(ctx.shot("after-exit"), ctx.colours())
+    print(f"right-click, Exit: menu at {ctx.record.get('menu')}, exit code {code}, "
+          f"{len(left)} petal pixels left on the screen; see {ctx.path('after-exit')}")
+    return 0 if code == 0 and not left else 1
+
+
+def check_restored(ctx):
+    since = ctx.record.get("second_start", 0)
+    seen = windows_titled(ctx.scene_log, "Mivora default settings restored", since)
+    if seen:
+        ms, w = seen[0]
+        print(f"a stored value of another version: the box \"{w['title']}\" at {w['rect']}, "
+              f"{ms / 1000.0 - since:.1f} s after the start; see {ctx.path('restored')}")
+        return 0
+    print(f"a stored value of another version: no \"Mivora default settings restored\" box; see {ctx.path('restored')}")
+    return 1
+
+
+def check_no_color_box(ctx):
+    shots = snapshots(ctx.scene_log)
+    colour = [(ms, w) for ms, windows in shots for w in windows if w["title"] == "Color"]
+    depth = ctx.record.get("screen_depth")
+    print(f"display of {depth} bits: {len(colour)} \"Color\" boxes in {len(shots)} snapshots of the windows")
+    return 0 if depth == 24 and not colour and len(shots) > 50 else 1
+
+
+CHECKS = {
+    "icon": check_icon,
+    "pile-grows": check_pile,
+    "nothing-inside-windows": check_inside,
+    "no-trail": check_trail,
+    "pile-gone": check_pile_gone,
+    "exit": check_exit,
+    "restored-box": check_restored,
+    "no-color-box": check_no_color_box,
+}
+
+
+def check(args):
+    path = os.path.join(args.results, "session.json")
+    if not os.path.exists(path):
+        print("skipped: no session was run (see the test wine-session)")
+        return SKIP
+    with open(path) as f:
+        record = json.load(f)
+    if not record.get("shots"):
+        print("no screenshots: " + "; ".join(record.get("errors", ["the session did not run"])))
+        return 1
+    try:
+        return CHECKS[args.name](Context(os.path.abspath(args.results), args.source))
+    except (KeyError, IndexError, OSError, ValueError) as error:
+        print(f"the session's record is short of what this check needs: {type(error).__name__}: {error}")
+        return 1
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    sub = parser.add_subparsers(dest="command", required=True)
+    r = sub.add_parser("run")
+    r.add_argument("results")
+    r.add_argument("--exe", required=True)
+    r.add_argument("--scene", required=True)
+    r.add_argument("--source", required=True)
+    c = sub.add_parser("check")
+    c.add_argument("name", choices=sorted(CHECKS))
+    c.add_argument("results")
+    c.add_argument("--source", required=True)
+    args = parser.parse_args()
+    return run(args) if args.command == "run" else check(args)
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -15,8 +15,11 @@
 #define LIST_VIEW_CLASS "SysListView32"
 #define HTML_VIEW_CLASS "Internet Explorer_Server"
 #define TASKBAR_CLASS "Shell_TrayWnd"
+#define WORKER_CLASS "WorkerW"   // the shell's worker windows; one may hold the desktop's view
 #define SEARCH_PASSES 2      // full passes before a search gives up and falls back
 #define THICKNESS_LIMIT (1 << 20)  // beyond any screen; keeps layer arithmetic in range
+#define OMITTED_WINDOW_SLOTS 4     // taskbars left out of WindowRegion, remembered for the clip
+#define PAINT_TIMEOUT 1000         // ms the desktop's owner may take to paint before the program goes on
 
 extern HWND DrawTarget;
 extern HDC TargetDC;
@@ -39,7 +42,9 @@ extern HRGN ScratchRegion;
 extern HRGN SpriteRegion;
 
 void FindDrawTarget();
-void FindDesktopView(HWND desktop);
+// Both answer 1 when they found a view of the desktop, 0 when they did not.
+int FindDesktopView(HWND desktop);
+int FindWorkerView();
 void RebuildGeometry();
 void BuildWindowRegion();
 void RebuildLandingRegion();
@@ -54,7 +59,13 @@ void ApplyLayerThicknessChange(LONG now, LONG old);
 // same for every screen, and no coordinate overflows.
 LONG BoundedThickness(LONG thickness);
 
+// The desktop window as the draw target: the clip, and repaints that reach the screen.
 void ClipTargetToDesktop();
+void ForgetOmittedWindows();
+void NoteOmittedWindow(const RECT *rect);
+void UpdateDrawTarget();
+void RepaintScreen();
+void RepaintWindowChange();
 
 void ResetGeometryState();
 

@@ -56,7 +56,8 @@ static void DesktopWindowStep(HWND desktop) {
   int wasHtml;
   ReleaseDC(DrawTarget, TargetDC);
   wasHtml = HtmlDesktop;
-  FindDesktopView(desktop);
+  // The view may have moved out of "Program Manager" into a worker window.
+  if (!FindDesktopView(desktop)) FindWorkerView();
   TargetDC = GetDC(DrawTarget);
   if (HtmlDesktop != wasHtml) {
     MessageBeep(0);
@@ -65,14 +66,18 @@ static void DesktopWindowStep(HWND desktop) {
       // The rebuild fetches its own context for the new target.
       ReleaseDC(DrawTarget, TargetDC);
       RebuildGeometry();
-      InvalidateRect(0, 0, TRUE);
-      UpdateWindow(0);
+      RepaintScreen();
     }
   }
 }
 
+struct WindowPass {
+  HWND viewHost;     // the top-level window that holds DrawTarget
+  HWND stoppedAt;    // where the desktop-window step ran, 0 when it did not
+};
+
 static BOOL CALLBACK AddVisibleWindow(HWND window, LPARAM lParam) {
-  int *reachedDesktop = (int *)lParam;
+  WindowPass *pass = (WindowPass *)lParam;
   RECT rect;
   char name[CLASS_BUFFER];
   char title[REGION_TITLE_BUFFER];
@@ -81,7 +86,11 @@ static BOOL CALLBACK AddVisibleWindow(HWND window, LPARAM lParam) {
   if (!Settings.bottomLayer) {
     name[0] = 0;
     GetClassNameA(window, name, CLASS_BUFFER);
-    if (strcmp(name, TASKBAR_CLASS) == 0) return TRUE;
+    if (strcmp(name, TASKBAR_CLASS) == 0) {
+      // Still a window to keep petals off where the program clips its drawing itself.
+      NoteOmittedWindow(&rect);
+      return TRUE;
+    }
   }
   SetRectRgn(ScratchRegion, rect.left, rect.top, rect.right, rect.bottom);
   if (ScratchRegion == 0) {
@@ -90,31 +99,42 @@ static BOOL CALLBACK AddVisibleWindow(HWND window, LPARAM lParam) {
   }
   title[0] = 0;
   GetWindowTextA(window, title, REGION_TITLE_BUFFER);
-  if (strcmp(title, DESKTOP_TITLE) != 0) {
+  // The desktop's top-level window: "Program Manager", or the worker window
+  // that holds the view once the shell has moved it there.
+  if (strcmp(title, DESKTOP_TITLE) != 0 && window != pass->viewHost) {
     CombineRgn(WindowRegion, WindowRegion, ScratchRegion, RGN_OR);
     return TRUE;
   }
   DesktopWindowStep(window);
-  *reachedDesktop = 1;
+  pass->stoppedAt = window;
   return FALSE;
 }
 
 void BuildWindowRegion() {
-  int reachedDesktop = 0;
-  int pass;
-  SetRectRgn(WindowRegion, 0, 0, 0, 0);
+  WindowPass pass;
+  int round;
+  int p;
   if (WindowRegion == 0) {
     MessageBeep(0);
     MessageBeep(0);
     MessageBeep(0);
   }
-  for (pass = 0; pass < SEARCH_PASSES && !reachedDesktop; pass++) {
-    EnumWindows(AddVisibleWindow, (LPARAM)&reachedDesktop);
+  // A view that moved into a worker window above the one the pass stopped at
+  // sends the pass round once more, to stop there.
+  for (round = 0; round < 2; round++) {
+    SetRectRgn(WindowRegion, 0, 0, 0, 0);
+    ForgetOmittedWindows();
+    pass.viewHost = GetAncestor(DrawTarget, GA_ROOT);
+    pass.stoppedAt = 0;
+    for (p = 0; p < SEARCH_PASSES && !pass.stoppedAt; p++) {
+      EnumWindows(AddVisibleWindow, (LPARAM)&pass);
+    }
+    if (!pass.stoppedAt || GetAncestor(DrawTarget, GA_ROOT) == pass.stoppedAt) break;
   }
   // No visible desktop window of the shell: every visible window is above the
   // screen's own desktop window, which becomes the target. HtmlDesktop keeps
   // the last view state seen, so this is never taken for a flip.
-  if (!reachedDesktop && DrawTarget != GetDesktopWindow()) {
+  if (!pass.stoppedAt && DrawTarget != GetDesktopWindow()) {
     ReleaseDC(DrawTarget, TargetDC);
     DrawTarget = GetDesktopWindow();
     TargetDC = GetDC(DrawTarget);
@@ -198,6 +218,7 @@ void RefreshWindowRegion() {
   RECT box;
   BuildWindowRegion();
   if (CombineRgn(WindowChangeRegion, PreviousWindowRegion, WindowRegion, RGN_XOR) == NULLREGION) return;
+  RepaintWindowChange();
   CombineRgn(PreviousWindowRegion, WindowRegion, 0, RGN_COPY);
   // The landing surfaces as they were before this tick.
   if (CombineRgn(LandingChangeRegion, WindowChangeRegion, LandingRegion, RGN_AND) != NULLREGION) {

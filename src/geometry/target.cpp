@@ -38,7 +38,7 @@ static BOOL CALLBACK VisitDesktopView(HWND window, LPARAM lParam) {
   return TRUE;
 }
 
-void FindDesktopView(HWND desktop) {
+int FindDesktopView(HWND desktop) {
   int ended = 0;
   int pass;
   ListViewSeen = 0;
@@ -49,6 +49,30 @@ void FindDesktopView(HWND desktop) {
   // which covers the screen. HtmlDesktop keeps the last view state seen, so a
   // missing view is never taken for a flip.
   if (!ended) DrawTarget = desktop;
+  return ended;
+}
+
+// Once the shell has animated the wallpaper (Windows 8 to 11), the icon view
+// lives in a top-level worker window above "Program Manager", not under it.
+static BOOL CALLBACK VisitWorker(HWND window, LPARAM lParam) {
+  int *found = (int *)lParam;
+  HWND target = DrawTarget;
+  char name[CLASS_BUFFER];
+  name[0] = 0;
+  GetClassNameA(window, name, CLASS_BUFFER);
+  if (strcmp(name, WORKER_CLASS) != 0) return TRUE;
+  if (FindDesktopView(window)) {
+    *found = 1;
+    return FALSE;
+  }
+  DrawTarget = target;
+  return TRUE;
+}
+
+int FindWorkerView() {
+  int found = 0;
+  EnumWindows(VisitWorker, (LPARAM)&found);
+  return found;
 }
 
 static BOOL CALLBACK VisitTopLevelWindow(HWND window, LPARAM lParam) {
@@ -57,7 +81,7 @@ static BOOL CALLBACK VisitTopLevelWindow(HWND window, LPARAM lParam) {
   title[0] = 0;
   GetWindowTextA(window, title, TITLE_BUFFER);
   if (strcmp(title, DESKTOP_TITLE) != 0) return TRUE;
-  FindDesktopView(window);
+  if (!FindDesktopView(window)) FindWorkerView();
   *ended = 1;
   return FALSE;
 }
@@ -69,9 +93,9 @@ void FindDrawTarget() {
   for (pass = 0; pass < SEARCH_PASSES && !ended; pass++) {
     EnumWindows(VisitTopLevelWindow, (LPARAM)&ended);
   }
-  // No desktop window of the shell (Wine has none): draw on the screen's own
-  // desktop window. HtmlDesktop is left as it was.
-  if (!ended) DrawTarget = GetDesktopWindow();
+  // No "Program Manager" (Wine has none): the view wherever the shell keeps it,
+  // else the screen's own desktop window. HtmlDesktop is left as it was.
+  if (!ended && !FindWorkerView()) DrawTarget = GetDesktopWindow();
   TargetDC = GetDC(DrawTarget);
   GetWindowRect(DrawTarget, &DesktopRect);
   // A flip seen while a rebuild is already under way is left to that rebuild,
@@ -81,7 +105,6 @@ void FindDrawTarget() {
     // The rebuild fetches its own context for the new target.
     ReleaseDC(DrawTarget, TargetDC);
     RebuildGeometry();
-    InvalidateRect(0, 0, TRUE);
-    UpdateWindow(0);
+    RepaintScreen();
   }
 }

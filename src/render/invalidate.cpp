@@ -7,5 +7,5 @@
 void InvalidateOnTarget(HRGN region) {
   if (region == 0) return;
   InvalidateRgn(DrawTarget, region, TRUE);
-  UpdateWindow(DrawTarget);
+  UpdateDrawTarget();
 }

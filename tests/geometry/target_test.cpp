@@ -226,9 +226,15 @@ TEST_F(DrawTargetTest, WithoutProgramManagerTheDesktopWindowIsTheTarget) {
   vd::MoveAppWindow(window, 100, 300);
   Settle();
   Tick();
+  // First the desktop where the window stood, then the boxes of the cut surface;
+  // the window, which now stands where none stood, repaints whole.
   std::vector<vd::RepaintRecord> boxes = RepaintsOf(GetDesktopWindow());
-  ASSERT_EQ(boxes.size(), 2u);
-  EXPECT_TRUE(RectEquals(boxes[0].box, RECT{74, 172, 426, 240})) << Show(boxes[0].box);
+  ASSERT_EQ(boxes.size(), 3u);
+  EXPECT_TRUE(RectEquals(boxes[0].box, RECT{100, 200, 400, 300})) << Show(boxes[0].box);
+  EXPECT_TRUE(RectEquals(boxes[1].box, RECT{74, 172, 426, 240})) << Show(boxes[1].box);
+  std::vector<vd::RepaintRecord> moved = RepaintsOf(window);
+  ASSERT_EQ(moved.size(), 1u);
+  EXPECT_TRUE(RectEquals(moved[0].box, RECT{100, 300, 400, 600})) << Show(moved[0].box);
   EXPECT_EQ(vd::LiveDCs(), dcs);
 }
 

@@ -228,17 +228,21 @@ def find_tray_icon(results):
 
 
 def find_menu(before, after, x):
-    """The box of a popup menu: rows changed from the screen's bottom edge up, each in one run
-    of at least 30 pixels near x (the menu is bottom-aligned on the screen, centred on x)."""
-    box = None
+    """The box of a popup menu near the bottom of the screen: the tallest block of rows that
+    each changed in one run of at least 30 pixels near x (menus are solid; petals are small)."""
+    blocks, current = [], None
     for y in range(HEIGHT - 1, HEIGHT - 300, -1):
         run = changed_run(before, after, y, x)
         if run is None:
-            break
-        box = [run[0], y, run[1], HEIGHT] if box is None else [min(box[0], run[0]), y, max(box[2], run[1]), HEIGHT]
-    if box and box[3] - box[1] >= 10:
-        return box
-    return None
+            current = None
+            continue
+        if current is None:
+            current = [run[0], y, run[1], y + 1]
+            blocks.append(current)
+        else:
+            current[0], current[1], current[2] = min(current[0], run[0]), y, max(current[2], run[1])
+    blocks = [b for b in blocks if b[3] - b[1] >= 10]
+    return max(blocks, key=lambda b: b[3] - b[1]) if blocks else None
 
 
 def changed_run(before, after, y, x):

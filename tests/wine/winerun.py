@@ -65,26 +65,38 @@ class WineSession:
         return False
 
     def start_display(self):
+        """Xvfb on a display number no one holds, from a base away from the usual ones."""
+        base = 100 + os.getpid() % 400
+        for number in range(base, base + 100):
+            if os.path.exists(f"/tmp/.X{number}-lock") or os.path.exists(f"/tmp/.X11-unix/X{number}"):
+                continue
+            if self._try_display(number):
+                self.display = f":{number}"
+                self.env["DISPLAY"] = self.display
+                return self.display
+        raise RuntimeError("no free display for Xvfb (see xvfb.log)")
+
+    def _try_display(self, number):
         read_fd, write_fd = os.pipe()
-        log = open(os.path.join(self.log_dir, "xvfb.log"), "w")
-        self.xvfb = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", f"{self.width}x{self.height}x{self.depth}",
-             "-nolisten", "tcp", "-noreset"],
+        log = open(os.path.join(self.log_dir, "xvfb.log"), "a")
+        xvfb = subprocess.Popen(
+            ["Xvfb", f":{number}", "-displayfd", str(write_fd), "-screen", "0",
+             f"{self.width}x{self.height}x{self.depth}", "-nolisten", "tcp", "-noreset"],
             pass_fds=(write_fd,), stdout=log, stderr=log, start_new_session=True)
         os.close(write_fd)
-        number = b""
+        answer = b""
         deadline = time.monotonic() + 20
-        while not number.endswith(b"\n") and time.monotonic() < deadline:
+        while not answer.endswith(b"\n") and time.monotonic() < deadline:
             chunk = os.read(read_fd, 16)
             if not chunk:
                 break
-            number += chunk
+            answer += chunk
         os.close(read_fd)
-        if not number.strip():
-            raise RuntimeError("Xvfb did not start (see xvfb.log)")
-        self.display = ":" + number.decode().strip()
-        self.env["DISPLAY"] = self.display
-        return self.display
+        if answer.strip() == str(number).encode() and xvfb.poll() is None:
+            self.xvfb = xvfb
+            return True
+        stop_process(xvfb)  # another server took the number first
+        return False
 
     def boot(self, desktop_name="shell"):
         """A fresh prefix whose every program joins one virtual desktop with a taskbar."""

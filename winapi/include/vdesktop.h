@@ -131,6 +131,15 @@ void SetHtmlView(bool on);
 // Takes away the shell's windows, for the program's fallback paths.
 void RemoveProgramManager();
 void RemoveDesktopViews();
+// Lays the shell out as Windows 8 to 11 do once they have animated the wallpaper:
+// the icon view's "SHELLDLL_DefView" moves into a top-level "WorkerW" just above
+// a second, empty "WorkerW" that shows the wallpaper, both above "Program
+// Manager", which keeps no view.
+void MoveDesktopViewToWorker();
+HWND DesktopViewWorker();  // the "WorkerW" holding the view, 0 while there is none
+// As Windows 11 24H2 does: "Program Manager" keeps the view and gains a
+// "WorkerW" child below it.
+void AddWorkerUnderProgramManager();
 // An ordinary application window with a title bar; `rect` is its window rectangle.
 HWND CreateAppWindow(const std::string &title, RECT rect, bool visible = true);
 void MoveAppWindow(HWND hwnd, int x, int y);

@@ -30,6 +30,7 @@ typedef uintptr_t UINT_PTR;
 typedef intptr_t LONG_PTR;
 typedef uintptr_t ULONG_PTR;
 typedef ULONG_PTR DWORD_PTR;
+typedef DWORD_PTR *PDWORD_PTR;
 typedef UINT_PTR WPARAM;
 typedef LONG_PTR LPARAM;
 typedef LONG_PTR LRESULT;
@@ -606,6 +607,10 @@ BOOL WINAPI IsWindowEnabled(HWND hwnd);
 BOOL WINAPI EnableWindow(HWND hwnd, BOOL enable);
 HWND WINAPI GetDesktopWindow(void);
 HWND WINAPI GetParent(HWND hwnd);
+HWND WINAPI GetAncestor(HWND hwnd, UINT flags);
+#define GA_PARENT 1
+#define GA_ROOT 2
+#define GA_ROOTOWNER 3
 HWND WINAPI SetActiveWindow(HWND hwnd);
 HWND WINAPI GetActiveWindow(void);
 HWND WINAPI SetFocus(HWND hwnd);
@@ -636,6 +641,11 @@ BOOL WINAPI TranslateMessage(const MSG *msg);
 LRESULT WINAPI DispatchMessageA(const MSG *msg);
 BOOL WINAPI PostMessageA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 LRESULT WINAPI SendMessageA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+LRESULT WINAPI SendMessageTimeoutA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT flags, UINT timeout,
+                                   PDWORD_PTR result);
+#define SMTO_NORMAL 0x0000
+#define SMTO_BLOCK 0x0001
+#define SMTO_ABORTIFHUNG 0x0002
 void WINAPI PostQuitMessage(int exitCode);
 BOOL WINAPI IsDialogMessageA(HWND dialog, LPMSG msg);
 #define PM_NOREMOVE 0x0000
@@ -668,6 +678,19 @@ BOOL WINAPI InvalidateRect(HWND hwnd, const RECT *rect, BOOL erase);
 BOOL WINAPI InvalidateRgn(HWND hwnd, HRGN rgn, BOOL erase);
 BOOL WINAPI ValidateRect(HWND hwnd, const RECT *rect);
 BOOL WINAPI UpdateWindow(HWND hwnd);
+BOOL WINAPI RedrawWindow(HWND hwnd, const RECT *rect, HRGN rgn, UINT flags);
+#define RDW_INVALIDATE 0x0001
+#define RDW_INTERNALPAINT 0x0002
+#define RDW_ERASE 0x0004
+#define RDW_VALIDATE 0x0008
+#define RDW_NOINTERNALPAINT 0x0010
+#define RDW_NOERASE 0x0020
+#define RDW_NOCHILDREN 0x0040
+#define RDW_ALLCHILDREN 0x0080
+#define RDW_UPDATENOW 0x0100
+#define RDW_ERASENOW 0x0200
+#define RDW_FRAME 0x0400
+#define RDW_NOFRAME 0x0800
 BOOL WINAPI GetUpdateRect(HWND hwnd, LPRECT rect, BOOL erase);
 HDC WINAPI BeginPaint(HWND hwnd, LPPAINTSTRUCT ps);
 BOOL WINAPI EndPaint(HWND hwnd, const PAINTSTRUCT *ps);
@@ -708,6 +731,7 @@ BOOL WINAPI DeleteObject(HGDIOBJ obj);
 HGDIOBJ WINAPI SelectObject(HDC hdc, HGDIOBJ obj);
 int WINAPI GetObjectA(HANDLE obj, int size, LPVOID out);
 int WINAPI SelectClipRgn(HDC hdc, HRGN rgn);
+int WINAPI ExcludeClipRect(HDC hdc, int left, int top, int right, int bottom);
 HRGN WINAPI CreateRectRgn(int left, int top, int right, int bottom);
 HRGN WINAPI CreateRectRgnIndirect(const RECT *rect);
 BOOL WINAPI SetRectRgn(HRGN rgn, int left, int top, int right, int bottom);

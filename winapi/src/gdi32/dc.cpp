@@ -261,6 +261,25 @@ int WINAPI SelectClipRgn(HDC hdc, HRGN rgn) {
   return RegionType(&dc->clipRgn);
 }
 
+// Takes the rectangle out of the clip; without a clip, out of all the context can
+// reach. Logical and device units are the same here.
+int WINAPI ExcludeClipRect(HDC hdc, int left, int top, int right, int bottom) {
+  DC *dc = FindDC(hdc);
+  if (!dc) return ERROR;
+  if (!dc->hasClipRgn) {
+    pixman_region32_fini(&dc->clipRgn);
+    pixman_region32_init_rect(&dc->clipRgn, INT16_MIN, INT16_MIN, unsigned(INT16_MAX) * 2, unsigned(INT16_MAX) * 2);
+    dc->hasClipRgn = true;
+  }
+  if (left < right && top < bottom) {
+    pixman_region32_t hole;
+    pixman_region32_init_rect(&hole, left, top, unsigned(right - left), unsigned(bottom - top));
+    pixman_region32_subtract(&dc->clipRgn, &dc->clipRgn, &hole);
+    pixman_region32_fini(&hole);
+  }
+  return RegionType(&dc->clipRgn);
+}
+
 HGDIOBJ WINAPI SelectObject(HDC hdc, HGDIOBJ obj) {
   DC *dc = FindDC(hdc);
   Object *o = obj ? S().objects.Find(reinterpret_cast<uintptr_t>(obj)) : nullptr;

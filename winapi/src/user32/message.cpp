@@ -238,6 +238,18 @@ LRESULT WINAPI SendMessageA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
   return CallWindowProcA(w->proc, hwnd, message, wParam, lParam);
 }
 
+// One thread owns every window here, so no receiver can hang or time out: the
+// message is sent, and the answer is stored. A window that is not live fails.
+LRESULT WINAPI SendMessageTimeoutA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT flags, UINT timeout,
+                                   PDWORD_PTR result) {
+  (void)flags;
+  (void)timeout;
+  if (!Find(hwnd)) return 0;
+  LRESULT answer = SendMessageA(hwnd, message, wParam, lParam);
+  if (result) *result = DWORD_PTR(answer);
+  return 1;
+}
+
 void WINAPI PostQuitMessage(int exitCode) {
   Q().quitPosted = true;
   Q().quitCode = exitCode;

@@ -22,6 +22,8 @@ struct Shell {
   HWND listView = nullptr;
   HWND htmlView = nullptr;
   HWND taskbar = nullptr;
+  HWND viewWorker = nullptr;       // a top-level "WorkerW" holding the icon view, once moved there
+  HWND wallpaperWorker = nullptr;  // the "WorkerW" that shows the wallpaper below it
 };
 
 Shell &S() {
@@ -88,6 +90,15 @@ LRESULT CALLBACK HtmlViewProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 }
 
 LRESULT CALLBACK PlainProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  return DefWindowProcA(hwnd, msg, wParam, lParam);
+}
+
+// A worker window of the shell shows the wallpaper: the desktop's colour.
+LRESULT CALLBACK WorkerProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == WM_ERASEBKGND) {
+    FillClient(reinterpret_cast<HDC>(wParam), hwnd, kDesktopColor);
+    return 1;
+  }
   return DefWindowProcA(hwnd, msg, wParam, lParam);
 }
 
@@ -168,6 +179,7 @@ void CreateShell() {
   Register("SysListView32", ListViewProc, nullptr);
   Register("Internet Explorer_Server", HtmlViewProc, nullptr);
   Register("Shell_TrayWnd", TaskbarProc, nullptr);
+  Register("WorkerW", WorkerProc, nullptr);
   Register("AppWindow", AppWindowProc, reinterpret_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
   S().progman = CreateWindowExA(WS_EX_TOOLWINDOW, "Progman", "Program Manager", WS_POPUP | WS_CLIPCHILDREN, 0, 0, w,
                                 h, nullptr, nullptr, nullptr, nullptr);
@@ -246,6 +258,49 @@ void SetHtmlView(bool on) {
 void RemoveProgramManager() {
   DestroyWindow(S().progman);
   S().progman = S().defView = S().listView = S().htmlView = nullptr;
+}
+
+HWND DesktopViewWorker() { return Find(S().viewWorker) ? S().viewWorker : nullptr; }
+
+void MoveDesktopViewToWorker() {
+  Window *view = Find(S().defView);
+  Window *progman = Find(S().progman);
+  if (!view || !progman || view->parent != S().progman) return;
+  int w = TheScreen().width, h = TheScreen().height;
+  DWORD style = WS_POPUP | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
+  S().wallpaperWorker = CreateWindowExA(WS_EX_TOOLWINDOW, "WorkerW", "", style, 0, 0, w, h, nullptr, nullptr,
+                                        nullptr, nullptr);
+  S().viewWorker = CreateWindowExA(WS_EX_TOOLWINDOW, "WorkerW", "", style, 0, 0, w, h, nullptr, nullptr, nullptr,
+                                   nullptr);
+  // The view changes parent as SetParent would move it: same place on the screen.
+  auto &kids = progman->children;
+  kids.erase(std::remove(kids.begin(), kids.end(), S().defView), kids.end());
+  view->parent = S().viewWorker;
+  Find(S().viewWorker)->children.insert(Find(S().viewWorker)->children.begin(), S().defView);
+  LayoutChanged();
+  ShowWindow(S().wallpaperWorker, SW_SHOWNA);
+  ShowWindow(S().viewWorker, SW_SHOWNA);
+  // Bottom up: "Program Manager", the wallpaper's worker, the view's worker.
+  UINT keep = SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE;
+  SetWindowPos(S().viewWorker, HWND_BOTTOM, 0, 0, 0, 0, keep);
+  SetWindowPos(S().wallpaperWorker, HWND_BOTTOM, 0, 0, 0, 0, keep);
+  SetWindowPos(S().progman, HWND_BOTTOM, 0, 0, 0, 0, keep);
+  InvalidateRect(S().viewWorker, nullptr, TRUE);
+  InvalidateRect(S().defView, nullptr, TRUE);
+  InvalidateRect(S().listView, nullptr, TRUE);
+}
+
+void AddWorkerUnderProgramManager() {
+  Window *progman = Find(S().progman);
+  if (!progman) return;
+  RECT rc = progman->rect;
+  HWND worker = CreateWindowExA(0, "WorkerW", "", WS_CHILD | WS_CLIPSIBLINGS, 0, 0, rc.right - rc.left,
+                                rc.bottom - rc.top, S().progman, nullptr, nullptr, nullptr);
+  // Below the view among the children of "Program Manager".
+  auto &kids = Find(S().progman)->children;
+  kids.erase(std::remove(kids.begin(), kids.end(), worker), kids.end());
+  kids.push_back(worker);
+  ShowWindow(worker, SW_SHOWNA);
 }
 
 void RemoveDesktopViews() {

@@ -582,6 +582,25 @@ HWND WINAPI GetParent(HWND hwnd) {
   return w->parent ? w->parent : w->owner;
 }
 
+// GA_PARENT: the parent, the desktop window for a top-level window; GA_ROOT: the
+// top-level window a child belongs to; GA_ROOTOWNER: that window's last owner.
+// The desktop window has no ancestor.
+HWND WINAPI GetAncestor(HWND hwnd, UINT flags) {
+  Window *w = Find(hwnd);
+  if (!w || hwnd == WM().desktop) return nullptr;
+  switch (flags) {
+    case GA_PARENT:
+      return w->parent ? w->parent : WM().desktop;
+    case GA_ROOT:
+    case GA_ROOTOWNER:
+      while (w->parent) w = Find(w->parent);
+      if (flags == GA_ROOTOWNER)
+        while (w->owner && Find(w->owner)) w = Find(w->owner);
+      return w->handle;
+  }
+  return nullptr;
+}
+
 HWND WINAPI SetActiveWindow(HWND hwnd) {
   HWND previous = WM().active;
   if (Find(hwnd)) WM().active = hwnd;

@@ -257,7 +257,10 @@ void SetHtmlView(bool on) {
 
 void RemoveProgramManager() {
   DestroyWindow(S().progman);
-  S().progman = S().defView = S().listView = S().htmlView = nullptr;
+  S().progman = nullptr;
+  // Views that the shell had moved into a worker window live on there.
+  for (HWND *view : {&S().defView, &S().listView, &S().htmlView})
+    if (!Find(*view)) *view = nullptr;
 }
 
 HWND DesktopViewWorker() { return Find(S().viewWorker) ? S().viewWorker : nullptr; }

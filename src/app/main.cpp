@@ -76,6 +76,7 @@ void Cleanup() {
   if (AboutFont) DeleteObject(AboutFont);
   AboutFont = 0;
   for (UINT_PTR id = TIMER_TICK; id <= TIMER_WEAKEN; ++id) KillTimer(MainWindow, id);
+  DeleteSpriteObjects();
 }
 
 void Shutdown() {
@@ -188,6 +189,7 @@ void ResetProgramState() {
   ResetSettingsState();
   ResetGeometryState();
   ResetSimState();
+  ResetRenderState();
 }
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE prevInstance, LPSTR cmdLine, int showCmd) {

@@ -113,6 +113,7 @@ static BOOL CALLBACK AddVisibleWindow(HWND window, LPARAM lParam) {
 void BuildWindowRegion() {
   WindowPass pass;
   int round;
+  int passes;
   int p;
   if (WindowRegion == 0) {
     MessageBeep(0);
@@ -126,7 +127,10 @@ void BuildWindowRegion() {
     ForgetOmittedWindows();
     pass.viewHost = GetAncestor(DrawTarget, GA_ROOT);
     pass.stoppedAt = 0;
-    for (p = 0; p < SEARCH_PASSES && !pass.stoppedAt; p++) {
+    // Already on the screen's desktop window, a second pass would meet the
+    // same windows again (and cost a round of window queries every tick).
+    passes = DrawTarget == GetDesktopWindow() ? 1 : SEARCH_PASSES;
+    for (p = 0; p < passes && !pass.stoppedAt; p++) {
       EnumWindows(AddVisibleWindow, (LPARAM)&pass);
     }
     if (!pass.stoppedAt || GetAncestor(DrawTarget, GA_ROOT) == pass.stoppedAt) break;

@@ -41,7 +41,8 @@ void LoadBranchBitmaps(Branch *branch, int reload) {
     DeleteObject(branch->mask);
   }
   const BitmapSet *set = FlowerTypeSet(Settings.flowerType);
-  branch->picture = LoadResourceBitmap(set->branchPicture);
+  // Pictures become sprite bitmaps, cheap to select for every draw; masks stay monochrome.
+  branch->picture = AsSpriteBitmap(LoadResourceBitmap(set->branchPicture));
   branch->mask = LoadResourceBitmap(set->branchMask);
 }
 
@@ -59,7 +60,7 @@ void LoadPetalBitmaps(Flower *flower, int reload) {
   else
     set = FlowerTypeSet(Settings.flowerType);
   for (int k = 0; k < PETALS_PER_FLOWER; k++) {
-    flower->petals[k].picture = LoadResourceBitmap(set->petalPicture[k]);
+    flower->petals[k].picture = AsSpriteBitmap(LoadResourceBitmap(set->petalPicture[k]));
     flower->petals[k].mask = LoadResourceBitmap(set->petalMask[k]);
   }
 }

@@ -24,6 +24,8 @@ void LoadBranchBitmaps(Branch *branch, int reload);
 void LoadPetalBitmaps(Flower *flower, int reload);
 
 void GetBitmapSize(RECT *rect, HBITMAP bitmap);
+HBITMAP CreateSpriteBitmap(int width, int height);
+HBITMAP AsSpriteBitmap(HBITMAP loaded);
 void MaskedBlit(HDC dc, HBITMAP mask, HBITMAP picture, int x, int y, int width, int height);
 void SavePetalBackground(HDC dc, Petal *petal);
 void RestorePetalBackground(HDC dc, Petal *petal);
@@ -37,5 +39,7 @@ void DrawBranchSprite(Branch *branch);
 void DrawBranch();
 void EraseBranchSprite(Branch *branch);
 void EraseBranch();
+void DeleteSpriteObjects();
+void ResetRenderState();
 
 #endif

@@ -113,7 +113,7 @@ void PrepareFlower(Flower *flower, int reload) {
     ResetPetal(petal);
     RECT size = {0, 0, 0, 0};
     GetBitmapSize(&size, petal->mask);
-    petal->background = CreateCompatibleBitmap(TargetDC, size.right - size.left, size.bottom - size.top);
+    petal->background = CreateSpriteBitmap(size.right - size.left, size.bottom - size.top);
     petal->backgroundStale = 1;
   }
 }

@@ -460,6 +460,35 @@ typedef struct tagBITMAP {
   LPVOID bmBits;
 } BITMAP, *LPBITMAP;
 
+typedef struct tagBITMAPINFOHEADER {
+  DWORD biSize;
+  LONG biWidth;
+  LONG biHeight;
+  WORD biPlanes;
+  WORD biBitCount;
+  DWORD biCompression;
+  DWORD biSizeImage;
+  LONG biXPelsPerMeter;
+  LONG biYPelsPerMeter;
+  DWORD biClrUsed;
+  DWORD biClrImportant;
+} BITMAPINFOHEADER, *LPBITMAPINFOHEADER;
+
+typedef struct tagRGBQUAD {
+  BYTE rgbBlue;
+  BYTE rgbGreen;
+  BYTE rgbRed;
+  BYTE rgbReserved;
+} RGBQUAD;
+
+typedef struct tagBITMAPINFO {
+  BITMAPINFOHEADER bmiHeader;
+  RGBQUAD bmiColors[1];
+} BITMAPINFO, *LPBITMAPINFO;
+
+#define BI_RGB 0
+#define DIB_RGB_COLORS 0
+
 typedef struct tagPAINTSTRUCT {
   HDC hdc;
   BOOL fErase;
@@ -743,6 +772,10 @@ BOOL WINAPI RectInRegion(HRGN rgn, const RECT *rect);
 BOOL WINAPI EqualRgn(HRGN a, HRGN b);
 int WINAPI FillRgn(HDC hdc, HRGN rgn, HBRUSH brush);
 HBITMAP WINAPI CreateCompatibleBitmap(HDC hdc, int width, int height);
+// Here only 32-bit BI_RGB sections with rows top down (a negative biHeight), and
+// no file mapping.
+HBITMAP WINAPI CreateDIBSection(HDC hdc, const BITMAPINFO *info, UINT usage, void **bits, HANDLE section,
+                                DWORD offset);
 HBITMAP WINAPI CreateBitmap(int width, int height, UINT planes, UINT bitsPerPixel, const void *bits);
 HDC WINAPI CreateCompatibleDC(HDC hdc);
 BOOL WINAPI DeleteDC(HDC hdc);

@@ -208,6 +208,25 @@ HBITMAP WINAPI CreateCompatibleBitmap(HDC hdc, int width, int height) {
   return AddBitmap(std::make_unique<Bitmap>(int(w), int(h), bpp));
 }
 
+// The pixels here are 0x00RRGGBB words, rows top down: exactly a 32-bit BI_RGB
+// top-down section's bits, so the section shares them with the caller.
+HBITMAP WINAPI CreateDIBSection(HDC hdc, const BITMAPINFO *info, UINT usage, void **bits, HANDLE section,
+                                DWORD offset) {
+  (void)hdc;
+  (void)offset;
+  if (bits) *bits = nullptr;
+  if (!info || usage != DIB_RGB_COLORS || section) return nullptr;
+  const BITMAPINFOHEADER &h = info->bmiHeader;
+  if (h.biSize < sizeof(BITMAPINFOHEADER) || h.biPlanes != 1 || h.biBitCount != 32 || h.biCompression != BI_RGB ||
+      h.biHeight >= 0 || !SizeAcceptable(h.biWidth, -(long long)h.biHeight))
+    return nullptr;
+  if (QuotaReached()) return nullptr;
+  auto bitmap = std::make_unique<Bitmap>(int(h.biWidth), int(-(long long)h.biHeight), 32);
+  bitmap->dibSection = true;
+  if (bits) *bits = bitmap->pixels.data();
+  return AddBitmap(std::move(bitmap));
+}
+
 HBITMAP WINAPI LoadBitmapA(HINSTANCE instance, LPCSTR name) {
   vd::res::Blob blob;
   if (!name || !vd::res::IsModule(instance) || !vd::res::Find(RT_BITMAP, name, &blob)) return nullptr;

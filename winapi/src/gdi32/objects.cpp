@@ -104,6 +104,11 @@ int GetBitmapObject(const Bitmap &b, int size, void *out) {
   bm.bmPlanes = 1;
   bm.bmBitsPixel = WORD(b.bitsPixel);
   bm.bmBits = nullptr;
+  if (b.dibSection) {
+    // A section's rows are DWORD-aligned and its bits are the caller's.
+    bm.bmWidthBytes = ((b.width * b.bitsPixel + 31) / 32) * 4;
+    bm.bmBits = const_cast<uint32_t *>(b.pixels.data());
+  }
   std::memcpy(out, &bm, sizeof bm);
   return int(sizeof bm);
 }

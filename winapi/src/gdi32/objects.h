@@ -65,6 +65,7 @@ struct Bitmap : Object {
   int bitsPixel;  // the depth GetObjectA reports; the pixels are 32-bit whatever it is
   std::vector<uint32_t> pixels;
   HDC selectedIn = nullptr;
+  bool dibSection = false;  // its pixels are the caller's bits: BGRX, rows top down
 };
 
 struct Brush : Object {

@@ -170,3 +170,20 @@ void MarkPetalBackgroundsStale() {
     for (int s = 0; s < FLOWER_SLOTS; s++)
       for (int k = 0; k < PETALS_PER_FLOWER; k++) branches[b].flowers[s].petals[k].backgroundStale = 1;
 }
+
+// Every petal whose background would be copied back to a place inside the
+// region: the desktop has just painted over that place, so what the petal
+// saved there may hold what the repaint wiped (a pile that left with its
+// window, the erased branch). Such a petal is erased by a repaint instead.
+void MarkPetalBackgroundsStaleUnder(HRGN region) {
+  for (int b = 0; b < MAX_BRANCHES; b++)
+    for (int s = 0; s < FLOWER_SLOTS; s++)
+      for (int k = 0; k < PETALS_PER_FLOWER; k++) {
+        Petal *petal = &branches[b].flowers[s].petals[k];
+        BITMAP info;
+        // Read quietly: a petal without a background has nothing to copy back.
+        if (!petal->background || !GetObjectA(petal->background, sizeof info, &info)) continue;
+        RECT place = {petal->x, petal->y, petal->x + info.bmWidth, petal->y + info.bmHeight};
+        if (RectInRegion(region, &place)) petal->backgroundStale = 1;
+      }
+}

@@ -78,7 +78,10 @@ void PrepareFlowerSlots(Branch *branch, int reload);
 void PrepareFlower(Flower *flower, int reload);
 void OnFlowerCountChanged(LONG before, LONG now);
 void OnFallingToggled(LONG now, LONG before);
+// Saved backgrounds that a repaint of the desktop may have made stale: every
+// one, or those whose place lies under the repainted region.
 void MarkPetalBackgroundsStale();
+void MarkPetalBackgroundsStaleUnder(HRGN region);
 
 // Petal motion and landing.
 void StepFlowers();

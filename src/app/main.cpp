@@ -81,8 +81,7 @@ void Cleanup() {
 void Shutdown() {
   Shell_NotifyIconA(NIM_DELETE, &TrayIconData);
   // Wipes the branch, the falling petals and the piles from the desktop.
-  InvalidateRect(NULL, NULL, TRUE);
-  UpdateWindow(NULL);
+  RepaintWholeScreen();
   Cleanup();
   PostQuitMessage(0);
 }

@@ -25,8 +25,8 @@ extern RECT DesktopRect;
 extern int ListViewSeen;
 extern LONG ScreenWidth;
 extern LONG ScreenHeight;
-// RebuildGeometry calls under way; a flip seen inside one starts no other.
-extern int RebuildNesting;
+// A flip of the HTML view is being answered; a flip seen meanwhile starts no other answer.
+extern int AnsweringFlip;
 
 extern HRGN WindowRegion;
 extern HRGN PreviousWindowRegion;
@@ -40,6 +40,7 @@ extern HRGN SpriteRegion;
 
 void FindDrawTarget();
 void FindDesktopView(HWND desktop);
+void AnswerHtmlFlip();
 void RebuildGeometry();
 void BuildWindowRegion();
 void RebuildLandingRegion();

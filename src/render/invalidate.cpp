@@ -1,4 +1,4 @@
-// The repaint request every part of the program uses to wipe what it drew.
+// The repaint requests every part of the program uses to wipe what it drew.
 #include "geometry/geometry.h"
 #include "render/render.h"
 #include "sim/sim.h"
@@ -11,4 +11,14 @@ void InvalidateOnTarget(HRGN region) {
   UpdateWindow(DrawTarget);
   // What petals saved under the region is no longer what lies there.
   MarkPetalBackgroundsStaleUnder(region);
+}
+
+// Every window on the screen repaints, the desktop with it: nothing the
+// program drew is left, and no saved background may be copied back.
+// UpdateWindow with no window does nothing on Windows; the erase that
+// InvalidateRect sends to every window before it returns is what wipes.
+void RepaintWholeScreen() {
+  InvalidateRect(0, 0, TRUE);
+  UpdateWindow(0);
+  MarkPetalBackgroundsStale();
 }

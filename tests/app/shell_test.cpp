@@ -166,6 +166,28 @@ TEST_F(ProgramTest, ExitWipesEverythingTheProgramDrewFromTheDesktop) {
     for (int y = 0; y < 92; y += 3) ASSERT_EQ(vd::Pixel(x, y), 0x008080u) << x << "," << y;
 }
 
+// Start-up's search finds the HTML view where the program has assumed the icon
+// view: it answers the flip with one nested rebuild and one repaint of the
+// whole screen, and no beep (only the tick's window pass beeps).
+TEST_F(ProgramTest, AnHtmlDesktopAtStartIsAnsweredWithOneWholeScreenRepaint) {
+  vd::SetHtmlView(true);
+  vd::PaintPending();
+  vd::ClearRecords();
+  HWND target = nullptr;
+  int screenRepaints = -1;
+  vd::At(20, [&] {  // after start-up, before the first tick
+    target = DrawTarget;
+    screenRepaints = vd::ScreenRepaints();
+  });
+  Run(100);
+  EXPECT_EQ(target, vd::DesktopHtmlView());
+  EXPECT_EQ(HtmlDesktop, 1);
+  EXPECT_EQ(screenRepaints, 1);
+  EXPECT_EQ(vd::ScreenRepaints(), 1);  // the ticks that follow see no flip
+  EXPECT_TRUE(vd::Beeps().empty());
+  EXPECT_EQ(AnsweringFlip, 0);
+}
+
 TEST_F(ProgramTest, Message528EndsTheLoopWithoutTheShutdownSteps) {
   vd::At(500, [] { PostMessageA(MainWindow, WM_PARENTNOTIFY, 0, 0); });
   int code = Run(5000);

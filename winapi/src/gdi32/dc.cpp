@@ -187,9 +187,9 @@ void SetExtraClip(HDC hdc, const pixman_region32_t *screenRegion) {
     pixman_region32_clear(&dc->extraClip);
 }
 
-bool ReleaseWindowDC(HWND hwnd, HDC hdc) {
+bool ReleaseWindowDC(HDC hdc) {
   DC *dc = FindDC(hdc);
-  if (!dc || dc->memory || dc->hwnd != hwnd) return false;
+  if (!dc || dc->memory) return false;
   return RemoveDC(hdc);
 }
 

@@ -19,8 +19,9 @@ pixman_region32_t *RegionData(HRGN rgn);
 HDC CreateWindowDC(HWND hwnd, bool client);
 // BeginPaint's context is further clipped to the update region (screen coordinates).
 void SetExtraClip(HDC hdc, const pixman_region32_t *screenRegion);
-// Ends a window context; false when hdc is not a live context of hwnd.
-bool ReleaseWindowDC(HWND hwnd, HDC hdc);
+// Ends a window context, found by its handle alone (Windows releases a common
+// context whatever window ReleaseDC names); false when hdc is not a live one.
+bool ReleaseWindowDC(HDC hdc);
 // The window a context draws on, or 0 for a memory context or a dead handle.
 HWND WindowOfDC(HDC hdc);
 

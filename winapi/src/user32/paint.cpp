@@ -74,11 +74,37 @@ void DrawFrame(Window &w) {
   }
 }
 
+// The frame is painted by WM_NCPAINT (DefWindowProc draws it); it is valid
+// again once the message was sent, whatever the window procedure did.
+static void SendNcPaint(HWND hwnd) {
+  Window *w = Find(hwnd);
+  if (!w || !w->framePending) return;
+  w->framePending = false;
+  SendMessageA(hwnd, WM_NCPAINT, 1, 0);
+}
+
+void EraseNow(HWND hwnd) {
+  Window *w = Find(hwnd);
+  if (!w || !IsVisibleOnScreen(*w)) return;
+  SendNcPaint(hwnd);
+  w = Find(hwnd);
+  if (!w || !w->erasePending || w->update.Empty()) return;
+  HDC hdc = gdi::CreateWindowDC(hwnd, true);
+  gdi::SetExtraClip(hdc, w->update.get());
+  LRESULT erased = SendMessageA(hwnd, WM_ERASEBKGND, reinterpret_cast<WPARAM>(hdc), 0);
+  gdi::ReleaseWindowDC(hdc);
+  // A window that left its background undone is erased again by BeginPaint,
+  // which then reports fErase.
+  w = Find(hwnd);
+  if (w && erased) w->erasePending = false;
+}
+
 void PaintWindow(HWND hwnd) {
   Window *w = Find(hwnd);
   if (!w) return;
-  if (w->framePending) DrawFrame(*w);
-  if (w->update.Empty()) return;
+  SendNcPaint(hwnd);
+  w = Find(hwnd);
+  if (!w || w->update.Empty()) return;
   SendMessageA(hwnd, WM_PAINT, 0, 0);
   w = Find(hwnd);
   // A window procedure that does not validate would be sent WM_PAINT forever; stop that here.
@@ -99,14 +125,21 @@ void RecordRepaint(HWND hwnd, const RECT &box, bool erase) {
   Observed().repaints.push_back(RepaintRecord{ClockNow(), hwnd, box, erase});
 }
 
-void InvalidateEverything(bool erase) {
+// InvalidateRect with no window: every window, frames included, is
+// invalidated with erase (whatever erase the caller asked for), and each one
+// gets its WM_NCPAINT and WM_ERASEBKGND before the call returns; WM_PAINT
+// follows from the message loop.
+void InvalidateEverything() {
+  std::vector<HWND> all;
   ForEachWindow([&](Window &w) {
     w.framePending = true;
-    Region all(w.rect);
-    InvalidateScreenRegion(w, all, erase, false);
+    Region whole(w.rect);
+    InvalidateScreenRegion(w, whole, true, false);
+    all.push_back(w.handle);
   });
   Observed().screenRepaints++;
-  RecordRepaint(nullptr, RECT{0, 0, 0, 0}, erase);
+  RecordRepaint(nullptr, RECT{0, 0, 0, 0}, true);
+  for (HWND h : all) EraseNow(h);
 }
 
 }  // namespace
@@ -115,7 +148,7 @@ extern "C" {
 
 BOOL WINAPI InvalidateRect(HWND hwnd, const RECT *rect, BOOL erase) {
   if (!hwnd) {
-    InvalidateEverything(erase != 0);
+    InvalidateEverything();
     return TRUE;
   }
   Window *w = Find(hwnd);
@@ -135,11 +168,9 @@ BOOL WINAPI InvalidateRect(HWND hwnd, const RECT *rect, BOOL erase) {
 }
 
 BOOL WINAPI InvalidateRgn(HWND hwnd, HRGN rgn, BOOL erase) {
+  // Unlike InvalidateRect, no window is no window here.
+  if (!hwnd) return FALSE;
   if (!rgn) return InvalidateRect(hwnd, nullptr, erase);
-  if (!hwnd) {
-    InvalidateEverything(erase != 0);
-    return TRUE;
-  }
   Window *w = Find(hwnd);
   pixman_region32_t *data = gdi::RegionData(rgn);
   if (!w || !data) return FALSE;
@@ -168,11 +199,7 @@ BOOL WINAPI ValidateRect(HWND hwnd, const RECT *rect) {
 }
 
 BOOL WINAPI UpdateWindow(HWND hwnd) {
-  if (!hwnd) {
-    // Every window with something to paint is painted now.
-    PaintPending();
-    return TRUE;
-  }
+  // No window is an invalid window handle: nothing is painted.
   Window *w = Find(hwnd);
   if (!w) return FALSE;
   std::function<void(HWND)> update = [&](HWND h) {
@@ -217,14 +244,16 @@ HDC WINAPI BeginPaint(HWND hwnd, LPPAINTSTRUCT ps) {
   w->erasePending = false;
   ps->hdc = hdc;
   ps->rcPaint = box;
-  ps->fErase = TRUE;
+  // fErase: an erase was asked for and WM_ERASEBKGND left it undone.
+  ps->fErase = FALSE;
   if (erase) ps->fErase = SendMessageA(hwnd, WM_ERASEBKGND, reinterpret_cast<WPARAM>(hdc), 0) ? FALSE : TRUE;
   return hdc;
 }
 
 BOOL WINAPI EndPaint(HWND hwnd, const PAINTSTRUCT *ps) {
   if (!ps) return FALSE;
-  return gdi::ReleaseWindowDC(hwnd, ps->hdc) ? TRUE : FALSE;
+  (void)hwnd;
+  return gdi::ReleaseWindowDC(ps->hdc) ? TRUE : FALSE;
 }
 
 // GetDC(NULL) is the screen's context, and so is the desktop window's: both
@@ -236,9 +265,10 @@ HDC WINAPI GetDC(HWND hwnd) {
   return gdi::CreateWindowDC(hwnd, true);
 }
 
+// The context is released by its handle; the window named does not matter.
 int WINAPI ReleaseDC(HWND hwnd, HDC hdc) {
-  if (hwnd == DesktopHandle()) hwnd = nullptr;
-  return gdi::ReleaseWindowDC(hwnd, hdc) ? 1 : 0;
+  (void)hwnd;
+  return gdi::ReleaseWindowDC(hdc) ? 1 : 0;
 }
 
 }  // extern "C"

@@ -457,6 +457,9 @@ LRESULT WINAPI DefWindowProcA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
       EndPaint(hwnd, &ps);
       return 0;
     }
+    case WM_NCPAINT:
+      DrawFrame(*w);
+      return 0;
     case WM_GETTEXT: {
       if (!lParam || wParam == 0) return 0;
       size_t n = std::min(w->title.size(), size_t(wParam) - 1);

@@ -119,6 +119,7 @@ void SetZOrder(Window &w, HWND insertAfter);
 void InvalidateScreenRegion(Window &w, const Region &screenRegion, bool erase, bool withChildren);
 bool HasPendingPaint(const Window &w);
 void PaintWindow(HWND hwnd);  // frame, erase and WM_PAINT, now
+void EraseNow(HWND hwnd);     // frame and erase only, as RDW_ERASENOW
 void DrawFrame(Window &w);
 void DrawTitleText(Window &w, const RECT &bar, const pixman_region32_t *clip);
 HWND NextWindowToPaint();

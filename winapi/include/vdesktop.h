@@ -13,7 +13,7 @@ namespace vd {
 struct Config {
   int width = 1024;
   int height = 768;
-  int bitsPerPixel = 32;     // 8 selects a 256-colour display mode (NUMCOLORS 256)
+  int bitsPerPixel = 32;     // 8 selects a 256-colour palette display (NUMCOLORS 20)
   bool virtualTime = true;   // false: the real clock, for the live host
   std::string registryPath;  // empty: $MIVORA_REGISTRY, else ~/.local/share/mivora/registry.hkcu
   bool shell = true;         // create "Program Manager", its views and the taskbar

@@ -28,6 +28,7 @@ constexpr int kDtRasDisplay = 1;
 constexpr int kRcBitBlt = 0x0001, kRcBitmap64 = 0x0008, kRcDiBitmap = 0x0080, kRcPalette = 0x0100,
               kRcDibToDev = 0x0200, kRcStretchBlt = 0x0800, kRcStretchDib = 0x2000;
 constexpr int kDpi = 96;
+constexpr int kStaticColours = 20;  // the system palette's reserved entries
 
 int Millimetres(int pixels) { return int(std::lround(pixels * 25.4 / kDpi)); }
 
@@ -313,7 +314,10 @@ int WINAPI GetDeviceCaps(HDC hdc, int index) {
     case PLANES:
       return 1;
     case NUMCOLORS:
-      return palette ? 1 << screen.bitsPerPixel : -1;
+      // A palette-managed 8-bit display answers its 20 static (reserved)
+      // colours, as Windows display drivers do; SIZEPALETTE gives the 256.
+      if (!palette) return -1;
+      return screen.bitsPerPixel == 8 ? kStaticColours : 1 << screen.bitsPerPixel;
     case kRasterCaps:
       return kRcBitBlt | kRcBitmap64 | kRcDiBitmap | kRcDibToDev | kRcStretchBlt | kRcStretchDib |
              (palette ? kRcPalette : 0);
@@ -328,7 +332,7 @@ int WINAPI GetDeviceCaps(HDC hdc, int index) {
     case kSizePalette:
       return palette ? 1 << screen.bitsPerPixel : 0;
     case kNumReserved:
-      return palette ? 20 : 0;
+      return palette ? kStaticColours : 0;
     case kColorRes:
       return palette ? 18 : 24;
     case kVRefresh:

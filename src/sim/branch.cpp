@@ -39,6 +39,12 @@ int FlowersInUse() {
   return Settings.flowersPerBranch;
 }
 
+LONG BoundedPosition(long long value) {
+  if (value > POSITION_LIMIT) return POSITION_LIMIT;
+  if (value < -POSITION_LIMIT) return -POSITION_LIMIT;
+  return LONG(value);
+}
+
 void ResetPetal(Petal *petal) {
   petal->dx = baseDx + RandomBelow(2);
   petal->dy = baseDy + RandomBelow(2);
@@ -68,7 +74,7 @@ void ResetPetals(Flower *flower) {
 
 void ReseedFlower(Flower *flower) {
   baseDx = RandomBelow(Settings.maxSideSpeed);
-  baseDy = Settings.fallSpeed + RandomBelow(Settings.fallSpeed / 4);
+  baseDy = BoundedPosition((long long)Settings.fallSpeed + RandomBelow(Settings.fallSpeed / 4));
   int anchor = RandomBelow(FLOWER_ANCHORS);
   // Every flower belongs to the one branch, linked or not yet.
   const Branch *branch = flower->branch ? flower->branch : &branches[0];
@@ -86,7 +92,7 @@ void ReseedFlowers(Branch *branch) {
 void SeedBranch(int keepFlowers) {
   int count = BranchesInUse();
   for (int b = 0; b < count; b++) {
-    branches[b].x = Settings.branchX;
+    branches[b].x = BoundedPosition(Settings.branchX);
     branches[b].y = 0;
     if (!keepFlowers) ReseedFlowers(&branches[b]);
   }
@@ -120,8 +126,10 @@ void PrepareFlower(Flower *flower, int reload) {
 
 void OnFlowerCountChanged(LONG before, LONG now) {
   if (now < before) {
-    // The next petal pass erases and reseeds the slots taken out of use.
-    removedFlowers = before - now;
+    // The next petal pass erases and reseeds the slots taken out of use; the
+    // walks never go past the last slot, so more than all of them is all of them.
+    long long removed = (long long)before - now;
+    removedFlowers = removed > FLOWER_SLOTS ? FLOWER_SLOTS : LONG(removed);
     return;
   }
   int first = before < 0 ? 0 : before;

@@ -77,6 +77,20 @@ TEST_F(TickTest, BranchCadenceFollowsTheTwoPeriods) {
   EXPECT_EQ(BranchDrawnTicks(2), (std::vector<int>{500}));
 }
 
+// Stored values outside every limit: the cadence and the count hold up.
+TEST_F(TickTest, TheCountGoesOnPast2To31TicksAndANegativeBranchPeriodDrawsEveryTick) {
+  Start([] { Settings.fallingPetals = 0; });
+  tickCounter = 0x7FFFFFFF;
+  Tick();
+  EXPECT_EQ(tickCounter, LONG(-2147483647 - 1));
+  Settings.branchRedrawInterval = -500;
+  tickCounter = 3;
+  EXPECT_EQ(BranchDrawnTicks(3), (std::vector<int>{3, 4, 5}));
+  Settings.branchRedrawInterval = -2147483647 - 1;
+  Settings.tickInterval = -2147483647 - 1;
+  EXPECT_EQ(BranchDrawnTicks(2), (std::vector<int>{6, 7}));
+}
+
 TEST_F(TickTest, HiddenBranchIsNeverDrawnWhileTheCounterRises) {
   Start([] {
     Settings.fallingPetals = 0;

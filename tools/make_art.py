@@ -920,16 +920,16 @@ def ruler_h(p, x0, x1, y0, h):
     p.rect(x0, y0, x1, y0 + h, WOOD)
     p.line(x0, y0 + h - 1, x1 - 1, y0 + h - 1, WOOD_EDGE)
     p.line(x1 - 1, y0, x1 - 1, y0 + h - 1, WOOD_EDGE)
-    for x in range(x0 + 1, x1 - 1, 2):
-        p.line(x, y0, x, y0 + (2 if (x - x0 - 1) % 8 == 0 else 0), BLACK)
+    for x in range(x0 + 2, x1 - 1, 4):
+        p.line(x, y0, x, y0 + (2 if (x - x0 - 2) % 8 == 0 else 1), BLACK)
 
 
 def ruler_v(p, x0, y0, y1, w):
     p.rect(x0, y0, x0 + w, y1, WOOD)
     p.line(x0 + w - 1, y0, x0 + w - 1, y1 - 1, WOOD_EDGE)
     p.line(x0, y1 - 1, x0 + w - 1, y1 - 1, WOOD_EDGE)
-    for y in range(y0 + 1, y1 - 1, 2):
-        p.line(x0, y, x0 + (2 if (y - y0 - 1) % 8 == 0 else 0), y, BLACK)
+    for y in range(y0 + 2, y1 - 1, 4):
+        p.line(x0, y, x0 + (2 if (y - y0 - 2) % 8 == 0 else 1), y, BLACK)
 
 
 def arrow_right(p, x0, x1, y):
@@ -1011,8 +1011,8 @@ def pic_window_layer():
 
 def pic_bottom_layer():
     p = Pic(64, 32, TEAL)
-    taskbar(p, 24)
-    heap(p, 0, 64, 24, [3, 4, 3, 4, 5, 4, 3, 4, 3], seed=5)
+    taskbar(p, 22)
+    heap(p, 0, 64, 22, [3, 4, 3, 4, 5, 4, 3, 4, 3], seed=5)
     small_petal(p, "curl", 13, 4)
     small_petal(p, "small", 40, 9)
     small_petal(p, "slant", 51, 2)

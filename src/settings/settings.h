@@ -55,9 +55,19 @@ void ClampLoadedSettings();
 INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 void FillSettingsDialog(HWND dialog);
 void ApplySettingsDialog(HWND dialog, int forced);
+void SelectFlowerTypeButton(HWND dialog, LONG flowerType);
+void OnBranchShownToggled(LONG now, LONG old);
+void OnWindToggled(LONG now, LONG old);
+void RefreshAfterReplace(HWND dialog, LONG oldFlowers, LONG oldWindowThickness, LONG oldBottomThickness);
+// Control id and help context id pairs, ended by two zeros.
+extern const DWORD SettingsHelpIds[];
+// How the dialog reads its numbers: decimal, held at the 32-bit limits.
+LONG ReadNumber(const char *text);
+LONG SecondsToMilliseconds(LONG seconds);
 
 // The about box: the font it made last, deleted at shutdown.
 extern HFONT AboutFont;
+INT_PTR CALLBACK AboutBoxProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
 void ResetSettingsState();
 

@@ -438,6 +438,7 @@ HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, 
   win->proc = cls->proc;
   win->title = windowName ? windowName : "";
   win->style = style & ~WS_VISIBLE;
+  win->enabled = !(style & WS_DISABLED);
   win->exStyle = exStyle;
   HWND owner = nullptr;
   if (parent && !(style & WS_CHILD)) {

@@ -8,5 +8,6 @@
 #define IDM_EXIT 105        // its one command
 #define IDD_SETTINGS 1020   // settings dialog
 #define IDD_ABOUT 147       // about box
+#define IDC_ABOUT_TEXT 1058 // the about box's surface for its texts
 
 #endif

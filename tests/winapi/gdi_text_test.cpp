@@ -395,6 +395,10 @@ TEST_F(GdiText, DrawTextAlignsAndReturnsTheHeightDrawn) {
   EXPECT_EQ(DrawTextA(dc_, "Mivora", -1, &r, DT_VCENTER | DT_SINGLELINE), expectedTop + tm.tmHeight);
   EXPECT_EQ(Box(kBlack).top, expectedTop);
 
+  // A text whose bottom is at the top answers 1, since 0 would mean failure.
+  RECT empty{0, 0, 0, 0};
+  EXPECT_EQ(DrawTextA(dc_, "Mivora", -1, &empty, DT_SINGLELINE | DT_CALCRECT | DT_BOTTOM), 1);
+
   // DT_VCENTER needs DT_SINGLELINE: several lines start at the top.
   Clear(kWhite);
   EXPECT_EQ(DrawTextA(dc_, "one\ntwo", -1, &r, DT_VCENTER | DT_CENTER), 2 * tm.tmHeight);

@@ -8,6 +8,7 @@
 #define IDM_EXIT 105        // its one command
 #define IDD_SETTINGS 1020   // settings dialog
 #define IDD_ABOUT 147       // about box
+#define IDC_ABOUT_TEXT 1058 // the about box's surface for its texts
 
 // Pictures of the settings dialog: 64 x 32 bitmaps.
 #define IDB_FALLING 134          // falling petals

@@ -3,8 +3,6 @@
 #include "app/app.h"
 #include "settings/settings.h"
 
-HFONT AboutFont;
-
 // Shows the current settings in the dialog's controls.
 void FillSettingsDialog(HWND dialog) { (void)dialog; }
 

@@ -17,6 +17,10 @@ struct Config {
   bool virtualTime = true;   // false: the real clock, for the live host
   std::string registryPath;  // empty: $MIVORA_REGISTRY, else ~/.local/share/mivora/registry.hkcu
   bool shell = true;         // create "Program Manager", its views and the taskbar
+  // The display's physical size (GetDeviceCaps HORZSIZE/VERTSIZE); 0 gives the
+  // size of a 96-dots-per-inch display of this resolution.
+  int widthMm = 0;
+  int heightMm = 0;
 };
 
 // A fresh desktop: every window, timer, message, GDI object and record of the

@@ -433,11 +433,20 @@ typedef struct tagSIZE {
 #define WHITE_PEN 6
 #define BLACK_PEN 7
 #define NULL_PEN 8
+#define OEM_FIXED_FONT 10
+#define ANSI_FIXED_FONT 11
+#define ANSI_VAR_FONT 12
 #define SYSTEM_FONT 13
+#define DEVICE_DEFAULT_FONT 14
+#define SYSTEM_FIXED_FONT 16
 #define DEFAULT_GUI_FONT 17
 
 #define COLOR_WINDOW 5
+#define COLOR_WINDOWTEXT 8
+#define COLOR_CAPTIONTEXT 9
 #define COLOR_BTNFACE 15
+#define COLOR_BTNTEXT 18
+#define COLOR_INACTIVECAPTIONTEXT 19
 #define TRANSPARENT 1
 #define OPAQUE 2
 #define OBJ_PEN 1
@@ -449,6 +458,108 @@ typedef struct tagSIZE {
 #define OBJ_MEMDC 10
 #define CLR_INVALID 0xFFFFFFFF
 #define HGDI_ERROR ((HANDLE)(LONG_PTR)-1)
+
+// ---------------------------------------------------------------- device state
+#define GM_COMPATIBLE 1
+#define GM_ADVANCED 2
+#define MWT_IDENTITY 1
+#define MWT_LEFTMULTIPLY 2
+#define MWT_RIGHTMULTIPLY 3
+
+typedef struct tagXFORM {
+  float eM11;
+  float eM12;
+  float eM21;
+  float eM22;
+  float eDx;
+  float eDy;
+} XFORM, *LPXFORM;
+
+// ---------------------------------------------------------------- fonts and text
+#define LF_FACESIZE 32
+
+#define FW_DONTCARE 0
+#define FW_THIN 100
+#define FW_EXTRALIGHT 200
+#define FW_LIGHT 300
+#define FW_NORMAL 400
+#define FW_REGULAR 400
+#define FW_MEDIUM 500
+#define FW_SEMIBOLD 600
+#define FW_DEMIBOLD 600
+#define FW_BOLD 700
+#define FW_EXTRABOLD 800
+#define FW_HEAVY 900
+
+#define ANSI_CHARSET 0
+#define DEFAULT_CHARSET 1
+#define SYMBOL_CHARSET 2
+#define OEM_CHARSET 255
+#define OUT_DEFAULT_PRECIS 0
+#define OUT_TT_PRECIS 4
+#define CLIP_DEFAULT_PRECIS 0
+#define DEFAULT_QUALITY 0
+#define DRAFT_QUALITY 1
+#define PROOF_QUALITY 2
+#define NONANTIALIASED_QUALITY 3
+#define ANTIALIASED_QUALITY 4
+#define DEFAULT_PITCH 0
+#define FIXED_PITCH 1
+#define VARIABLE_PITCH 2
+#define FF_DONTCARE 0x00
+#define FF_ROMAN 0x10
+#define FF_SWISS 0x20
+#define FF_MODERN 0x30
+#define FF_SCRIPT 0x40
+#define FF_DECORATIVE 0x50
+#define TMPF_FIXED_PITCH 0x01
+#define TMPF_VECTOR 0x02
+#define TMPF_TRUETYPE 0x04
+#define TMPF_DEVICE 0x08
+
+typedef struct tagLOGFONTA {
+  LONG lfHeight;
+  LONG lfWidth;
+  LONG lfEscapement;
+  LONG lfOrientation;
+  LONG lfWeight;
+  BYTE lfItalic;
+  BYTE lfUnderline;
+  BYTE lfStrikeOut;
+  BYTE lfCharSet;
+  BYTE lfOutPrecision;
+  BYTE lfClipPrecision;
+  BYTE lfQuality;
+  BYTE lfPitchAndFamily;
+  CHAR lfFaceName[LF_FACESIZE];
+} LOGFONTA, *LPLOGFONTA;
+
+#define TA_NOUPDATECP 0
+#define TA_UPDATECP 1
+#define TA_LEFT 0
+#define TA_RIGHT 2
+#define TA_CENTER 6
+#define TA_TOP 0
+#define TA_BOTTOM 8
+#define TA_BASELINE 24
+#define GDI_ERROR (0xFFFFFFFFL)
+
+#define DT_TOP 0x00000000
+#define DT_LEFT 0x00000000
+#define DT_CENTER 0x00000001
+#define DT_RIGHT 0x00000002
+#define DT_VCENTER 0x00000004
+#define DT_BOTTOM 0x00000008
+#define DT_WORDBREAK 0x00000010
+#define DT_SINGLELINE 0x00000020
+#define DT_EXPANDTABS 0x00000040
+#define DT_TABSTOP 0x00000080
+#define DT_NOCLIP 0x00000100
+#define DT_EXTERNALLEADING 0x00000200
+#define DT_CALCRECT 0x00000400
+#define DT_NOPREFIX 0x00000800
+#define DT_HIDEPREFIX 0x00100000
+#define DT_PREFIXONLY 0x00200000
 
 typedef struct tagBITMAP {
   LONG bmType;
@@ -730,8 +841,36 @@ COLORREF WINAPI GetPixel(HDC hdc, int x, int y);
 COLORREF WINAPI SetPixel(HDC hdc, int x, int y, COLORREF color);
 HBRUSH WINAPI CreateSolidBrush(COLORREF color);
 COLORREF WINAPI SetTextColor(HDC hdc, COLORREF color);
+COLORREF WINAPI GetTextColor(HDC hdc);
 COLORREF WINAPI SetBkColor(HDC hdc, COLORREF color);
+COLORREF WINAPI GetBkColor(HDC hdc);
 int WINAPI SetBkMode(HDC hdc, int mode);
+int WINAPI GetBkMode(HDC hdc);
+UINT WINAPI SetTextAlign(HDC hdc, UINT align);
+UINT WINAPI GetTextAlign(HDC hdc);
+
+int WINAPI SaveDC(HDC hdc);
+BOOL WINAPI RestoreDC(HDC hdc, int savedDC);
+int WINAPI SetGraphicsMode(HDC hdc, int mode);
+int WINAPI GetGraphicsMode(HDC hdc);
+BOOL WINAPI ModifyWorldTransform(HDC hdc, const XFORM *xform, DWORD mode);
+BOOL WINAPI GetWorldTransform(HDC hdc, LPXFORM xform);
+BOOL WINAPI SetViewportOrgEx(HDC hdc, int x, int y, LPPOINT previous);
+BOOL WINAPI GetViewportOrgEx(HDC hdc, LPPOINT origin);
+BOOL WINAPI SetWindowOrgEx(HDC hdc, int x, int y, LPPOINT previous);
+BOOL WINAPI GetWindowOrgEx(HDC hdc, LPPOINT origin);
+BOOL WINAPI DPtoLP(HDC hdc, LPPOINT points, int count);
+BOOL WINAPI LPtoDP(HDC hdc, LPPOINT points, int count);
+
+HFONT WINAPI CreateFontIndirectA(const LOGFONTA *logFont);
+HFONT WINAPI CreateFontA(int height, int width, int escapement, int orientation, int weight, DWORD italic,
+                         DWORD underline, DWORD strikeOut, DWORD charSet, DWORD outPrecision, DWORD clipPrecision,
+                         DWORD quality, DWORD pitchAndFamily, LPCSTR faceName);
+BOOL WINAPI GetTextMetricsA(HDC hdc, LPTEXTMETRICA metrics);
+int WINAPI GetTextFaceA(HDC hdc, int count, LPSTR faceName);
+BOOL WINAPI GetTextExtentPoint32A(HDC hdc, LPCSTR text, int count, SIZE *size);
+BOOL WINAPI TextOutA(HDC hdc, int x, int y, LPCSTR text, int count);
+int WINAPI DrawTextA(HDC hdc, LPCSTR text, int count, LPRECT rect, UINT format);
 
 // ---------------------------------------------------------------- advapi32
 LSTATUS WINAPI RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD reserved, LPSTR className, DWORD options,

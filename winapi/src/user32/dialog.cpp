@@ -239,6 +239,12 @@ LRESULT CALLBACK ButtonProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         FillRect(hdc, &rc, reinterpret_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
         RECT inner{1, 1, rc.right - 1, rc.bottom - 1};
         FillRect(hdc, &inner, GetSysColorBrush(COLOR_BTNFACE));
+        if (w && !w->title.empty()) {
+          SelectObject(hdc, GetStockObject(DEFAULT_GUI_FONT));
+          SetBkMode(hdc, TRANSPARENT);
+          SetTextColor(hdc, GetSysColor(COLOR_BTNTEXT));
+          DrawTextA(hdc, w->title.c_str(), -1, &inner, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+        }
       } else {
         int box = std::min(13, int(rc.bottom));
         RECT b{0, (rc.bottom - box) / 2, box, (rc.bottom - box) / 2 + box};

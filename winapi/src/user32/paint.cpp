@@ -74,11 +74,26 @@ void DrawFrame(Window &w) {
   }
 }
 
+// Erases the update region now. Windows does this when it shows or uncovers
+// a window, before WM_PAINT: what a window procedure draws before its
+// BeginPaint (a dialog drawing on a child, say) is not erased afterwards.
+void EraseNow(Window &w) {
+  w.erasePending = false;
+  HDC hdc = gdi::CreateWindowDC(w.handle, true);
+  if (!hdc) return;
+  gdi::SetExtraClip(hdc, w.update.get());
+  SendMessageA(w.handle, WM_ERASEBKGND, reinterpret_cast<WPARAM>(hdc), 0);
+  gdi::ReleaseWindowDC(w.handle, hdc);
+}
+
 void PaintWindow(HWND hwnd) {
   Window *w = Find(hwnd);
   if (!w) return;
   if (w->framePending) DrawFrame(*w);
   if (w->update.Empty()) return;
+  if (w->erasePending) EraseNow(*w);
+  w = Find(hwnd);
+  if (!w) return;
   SendMessageA(hwnd, WM_PAINT, 0, 0);
   w = Find(hwnd);
   // A window procedure that does not validate would be sent WM_PAINT forever; stop that here.

@@ -316,6 +316,16 @@ LRESULT CALLBACK StaticProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       PAINTSTRUCT ps;
       HDC hdc = BeginPaint(hwnd, &ps);
       if (w && (w->style & 0x1F) == SS_ICON && w->userData) DrawIcon(hdc, 0, 0, reinterpret_cast<HICON>(w->userData));
+      if (w && (w->style & 0x1F) == SS_BITMAP && w->userData) {
+        HBITMAP bitmap = reinterpret_cast<HBITMAP>(w->userData);
+        BITMAP info{};
+        HDC memory = CreateCompatibleDC(hdc);
+        HGDIOBJ old = SelectObject(memory, bitmap);
+        if (old && GetObjectA(bitmap, sizeof info, &info))
+          BitBlt(hdc, 0, 0, info.bmWidth, info.bmHeight, memory, 0, 0, SRCCOPY);
+        if (old) SelectObject(memory, old);
+        DeleteDC(memory);
+      }
       EndPaint(hwnd, &ps);
       return 0;
     }

@@ -815,6 +815,7 @@ def window(p, x0, y0, x1, y1, title=6):
 
 
 def raised(p, x0, y0, x1, y1, light=WHITE, dark=BLACK):
+    """A box edge, light at the top and left; swap the colours for a sunken one."""
     p.line(x0, y0, x1, y0, light)
     p.line(x0, y0, x0, y1, light)
     p.line(x1, y0, x1, y1, dark)

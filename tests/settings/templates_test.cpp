@@ -258,7 +258,7 @@ TEST(ResourceCheck, SettingsDialogTemplateIsExactlyAsDesigned) {
 TEST(ResourceCheck, AboutBoxTemplateIsExactlyAsDesigned) {
   vd::Reset();
   Template t;
-  if (!FindTemplate(IDD_ABOUT, &t)) GTEST_SKIP() << "template 147 is not in this build's resources yet";
+  ASSERT_TRUE(FindTemplate(IDD_ABOUT, &t));
   ASSERT_TRUE(t.ok);
   EXPECT_FALSE(t.extended);
   EXPECT_EQ(t.style, DWORD(WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT | DS_SETFOREGROUND | DS_SYSMODAL));
@@ -274,7 +274,7 @@ TEST(ResourceCheck, AboutBoxTemplateIsExactlyAsDesigned) {
   EXPECT_EQ(t.face, "MS Sans Serif");
   const std::vector<Item> want = {
       {kButton, IDOK, 128, 199, 50, 14, kDefault, 0, "OK"},
-      {kStatic, 1058, 7, 7, 292, 188, kText, 0, ""},
+      {kStatic, IDC_ABOUT_TEXT, 7, 7, 292, 188, kText, 0, ""},
   };
   ASSERT_EQ(t.items.size(), want.size());
   for (size_t i = 0; i < want.size(); ++i) EXPECT_EQ(t.items[i], want[i]) << "item " << i;

@@ -185,6 +185,7 @@ void ResetProgramState() {
   tickCounter = 0;
   drawForward = 1;
   AboutFont = 0;
+  AboutText = 0;
   ResetSettingsState();
   ResetGeometryState();
   ResetSimState();

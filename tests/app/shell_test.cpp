@@ -28,23 +28,54 @@ TEST_F(ProgramTest, TickTimerFiresEvery50msAndCalmTimerOnceAt30s) {
   EXPECT_FALSE(vd::TimerRunning(MainWindow, TIMER_CALM));  // the calm timer stopped when it fired
 }
 
+// The main window's timers, by id, with their periods.
+std::vector<std::pair<UINT_PTR, UINT>> MainWindowTimers() {
+  std::vector<std::pair<UINT_PTR, UINT>> timers;
+  for (const vd::TimerInfo &t : vd::Timers())
+    if (t.hwnd == MainWindow) timers.push_back({t.id, t.period});
+  return timers;
+}
+
+TEST_F(ProgramTest, WithTheWindOnTimersOneAndTwoRunAndNoOther) {
+  std::vector<std::pair<UINT_PTR, UINT>> timers;
+  vd::At(1000, [&] { timers = MainWindowTimers(); });
+  Run(1001);
+  EXPECT_EQ(timers, (std::vector<std::pair<UINT_PTR, UINT>>{{TIMER_TICK, 50}, {TIMER_CALM, 30000}}));
+}
+
 TEST_F(ProgramTest, WithWindOffOnlyTheTickTimerRuns) {
-  SettingsRecord saved;
   // Store settings with the wind off, the way the program itself saves them.
   RestoreFactoryDefaults();
   Settings.windEnabled = 0;
   SaveSettings();
-  saved = Settings;
   ResetProgramState();
-  std::vector<UINT_PTR> ids;
-  vd::At(40000, [&] {
-    for (const vd::TimerInfo &t : vd::Timers())
-      if (t.hwnd == MainWindow) ids.push_back(t.id);
-  });
+  std::vector<std::pair<UINT_PTR, UINT>> timers;
+  vd::At(40000, [&] { timers = MainWindowTimers(); });
   Run(40001);
-  EXPECT_EQ(ids, std::vector<UINT_PTR>{TIMER_TICK});
+  EXPECT_EQ(Settings.windEnabled, 0);  // as the program loaded it
+  EXPECT_EQ(timers, (std::vector<std::pair<UINT_PTR, UINT>>{{TIMER_TICK, 50}}));
   EXPECT_EQ(windPhase, Calm);
-  EXPECT_EQ(saved.windEnabled, 0);
+}
+
+// The system menu's commands on the hidden main window show and hide the
+// settings dialog; the main window itself stays hidden.
+TEST_F(ProgramTest, MinimizeAndMaximizeOnTheMainWindowHideAndShowTheDialog) {
+  bool shown = false, hidden = false, mainHidden = false;
+  LRESULT results[2] = {-1, -1};
+  vd::At(100, [&] {
+    results[0] = SendMessageA(MainWindow, WM_SYSCOMMAND, SC_MAXIMIZE, 0);
+    shown = IsWindowVisible(SettingsDialog) != 0;
+    results[1] = SendMessageA(MainWindow, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    hidden = !IsWindowVisible(SettingsDialog);
+    LONG style = GetWindowLongA(MainWindow, GWL_STYLE);
+    mainHidden = !IsWindowVisible(MainWindow) && !(style & (WS_MINIMIZE | WS_MAXIMIZE));
+  });
+  Run(200);
+  EXPECT_TRUE(shown);
+  EXPECT_TRUE(hidden);
+  EXPECT_TRUE(mainHidden);
+  EXPECT_EQ(results[0], 0);
+  EXPECT_EQ(results[1], 0);
 }
 
 TEST_F(ProgramTest, NotificationIconHasId17TipAndCallback) {
@@ -252,11 +283,16 @@ TEST(RandomBelow, FollowsTheFixedSequenceFromStateOne) {
   }
 }
 
+// The generator starts at state 1 in every run: the first draw of start-up,
+// slot 0's fall delay RandomBelow(150) + 1, is 41 + 1 each time.
 TEST_F(ProgramTest, FirstDrawAfterAStartIs41) {
-  Run(10);
-  ResetProgramState();
-  EXPECT_EQ(RandomState, 1u);
-  EXPECT_EQ(RandomBelow(150), 41);
+  for (int run = 0; run < 2; ++run) {
+    ResetDesktop(32);
+    LONG firstDelay = -1;
+    vd::At(10, [&] { firstDelay = branches[0].flowers[0].fallDelay; });  // before the first tick
+    Run(20);
+    EXPECT_EQ(firstDelay, 42) << "run " << run;
+  }
 }
 
 }  // namespace

@@ -425,4 +425,34 @@ TEST_F(PetalTest, TwoRunsFromTheSameStartGiveIdenticalRecords) {
   DeleteObject(firstLanding);
 }
 
+// Falling behind windows: a petal that meets a window with no landing
+// surface on it falls on unseen and comes out below it, erased by a repaint
+// first, since what it saved above the window is no longer under it.
+TEST_F(PetalTest, APetalThatFallsBehindAWindowReappearsBelowIt) {
+  Settings.fallBehindWindows = 1;
+  Settings.flutter = 0;
+  SetRegion(WindowRegion, 100, 200, 400, 300);  // no crust: window layers off
+  Petal *petal = LonePetal(0, 200, 150, 0, 7);
+  bool wasHidden = false, touchedStale = false;
+  LONG firstEraseBelow = -1;
+  for (int step = 0; step < 40 && petal->active; step++) {
+    StepPetal(petal);
+    EXPECT_EQ(0, petal->landed);
+    if (petal->hidden) {
+      wasHidden = true;
+      EXPECT_EQ(ERASE_NONE, petal->eraseMode);  // nothing of it shows inside the window
+    }
+    if (petal->nextTouchesWindows) touchedStale |= petal->backgroundStale == 1;
+    if (wasHidden && !petal->hidden && firstEraseBelow < 0) firstEraseBelow = petal->eraseMode;
+    // The save pass: no background where the next place touches the window.
+    if (!petal->nextTouchesWindows) petal->backgroundStale = 0;
+    AdvanceDrawnPetals();
+  }
+  EXPECT_TRUE(wasHidden);
+  EXPECT_TRUE(touchedStale);
+  EXPECT_EQ(1, petal->active);
+  EXPECT_GT(petal->y, 300);  // out below the window
+  EXPECT_EQ(ERASE_INVALIDATE, firstEraseBelow);
+}
+
 }  // namespace

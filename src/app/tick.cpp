@@ -8,9 +8,17 @@
 LONG tickCounter;
 int drawForward = 1;
 
+void ResetTickState() {
+  tickCounter = 0;
+  drawForward = 1;
+}
+
 void Tick() {
   TargetDC = GetDC(DrawTarget);
   RefreshWindowRegion();
+  // Where no view of the desktop was found the target is the desktop window,
+  // whose context draws over every window: clip it to the desktop the refresh
+  // has just found uncovered, as a view's own context is clipped.
   ClipTargetToDesktop();
   if (Settings.showBranch) {
     LONG d = Settings.tickInterval > 0 ? Settings.tickInterval : 1;

@@ -91,6 +91,6 @@ void AnswerHtmlFlip() {
   // The rebuild fetches its own context for the new target.
   ReleaseDC(DrawTarget, TargetDC);
   RebuildGeometry();
-  RepaintWholeScreen();
+  RepaintScreen();
   AnsweringFlip = 0;
 }

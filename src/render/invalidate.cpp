@@ -17,7 +17,7 @@ void InvalidateOnTarget(HRGN region) {
 // program drew is left, and no saved background may be copied back.
 // UpdateWindow with no window does nothing on Windows; the erase that
 // InvalidateRect sends to every window before it returns is what wipes.
-void RepaintWholeScreen() {
+void RepaintScreen() {
   InvalidateRect(0, 0, TRUE);
   UpdateWindow(0);
   MarkPetalBackgroundsStale();

@@ -28,7 +28,7 @@ void MaskedBlit(HDC dc, HBITMAP mask, HBITMAP picture, int x, int y, int width, 
 void SavePetalBackground(HDC dc, Petal *petal);
 void RestorePetalBackground(HDC dc, Petal *petal);
 void InvalidateOnTarget(HRGN region);
-void RepaintWholeScreen();
+void RepaintScreen();
 void InvalidatePetal(Petal *petal);
 void DrawPetal(Petal *petal);
 void ErasePetals();

@@ -21,6 +21,9 @@ struct Config {
   // size of a 96-dots-per-inch display of this resolution.
   int widthMm = 0;
   int heightMm = 0;
+  // Keep the records of beeps, repaints, message boxes and menus (see Beeps()).
+  // Off, nothing is kept that a long run would accumulate.
+  bool recordObservations = false;
 };
 
 // A fresh desktop: every window, timer, message, GDI object and record of the
@@ -45,6 +48,11 @@ void StopAt(uint64_t ms);
 void SetIdleHook(std::function<void(int ms)> hook);
 
 // ---------------------------------------------------------------- records
+// Kept only while recording is on (Config::recordObservations, or switched here
+// at any time); whoever reads them clears them. Off, a message box or menu has
+// its record only while it is open.
+void RecordObservations(bool on);
+bool RecordingObservations();
 struct BeepRecord {
   uint64_t time;
   UINT type;
@@ -57,6 +65,7 @@ struct MessageBoxRecord {
   UINT type;
   bool open;
   int answer;
+  uint64_t serial;  // tells records apart: unique within the desktop
 };
 struct MenuRecord {
   uint64_t time;
@@ -67,6 +76,7 @@ struct MenuRecord {
   RECT rect;  // where the menu was placed on the screen
   UINT result;
   bool open;
+  uint64_t serial;
 };
 struct RepaintRecord {  // one InvalidateRect/InvalidateRgn call
   uint64_t time;
@@ -95,7 +105,9 @@ const std::vector<MessageBoxRecord> &MessageBoxes();
 const std::vector<MenuRecord> &Menus();
 const std::vector<RepaintRecord> &Repaints();
 int ScreenRepaints();  // calls that invalidated every window at once
-void ClearRecords();  // beeps and repaints; message boxes and menus stay
+// Empties the records of beeps and repaints, and those of message boxes and
+// menus that have closed; the open ones stay.
+void ClearRecords();
 std::vector<TimerInfo> Timers();
 bool TimerRunning(HWND hwnd, UINT_PTR id);
 std::vector<TrayIconInfo> TrayIcons();

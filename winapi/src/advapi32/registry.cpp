@@ -59,7 +59,7 @@ struct RegistryState {
   Hive currentUser;
   Hive localMachine;
   Hive classesRoot;
-  HandleTable<OpenKey> handles{0x7000};
+  HandleTable<OpenKey> handles{0x7000, 0x10000};
 };
 
 RegistryState &State() {
@@ -395,6 +395,7 @@ LSTATUS WINAPI RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD reserved, LPSTR cl
     }
   }
   *result = vd::NewHandle(base, at, base.depth + int(names.size()), access);
+  if (!*result) return ERROR_NOT_ENOUGH_MEMORY;  // every key handle is open
   if (disposition) *disposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
   return ERROR_SUCCESS;
 }
@@ -417,7 +418,7 @@ LSTATUS WINAPI RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD options, REGSAM acce
     if (!at) return ERROR_FILE_NOT_FOUND;
   }
   *result = vd::NewHandle(base, at, base.depth + int(names.size()), access);
-  return ERROR_SUCCESS;
+  return *result ? ERROR_SUCCESS : ERROR_NOT_ENOUGH_MEMORY;
 }
 
 LSTATUS WINAPI RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data,

@@ -121,6 +121,7 @@ void Reset(const Config &config) {
   s.bitsPerPixel = config.bitsPerPixel;
   s.pixels.assign(size_t(s.width) * s.height, 0);
   Observed() = Observations();
+  Observed().recording = config.recordObservations;
   auto hooks = ResetHooks();
   std::stable_sort(hooks.begin(), hooks.end(), [](auto &a, auto &b) { return a.first < b.first; });
   for (auto &hook : hooks) hook.second();
@@ -155,12 +156,26 @@ const std::vector<MessageBoxRecord> &MessageBoxes() { return Observed().messageB
 const std::vector<MenuRecord> &Menus() { return Observed().menus; }
 const std::vector<RepaintRecord> &Repaints() { return Observed().repaints; }
 int ScreenRepaints() { return Observed().screenRepaints; }
+void RecordObservations(bool on) { Observed().recording = on; }
+bool RecordingObservations() { return Observed().recording; }
+
 void ClearRecords() {
-  // Message boxes and menus stay: their modal loops refer to their records.
   Observations &o = Observed();
   o.beeps.clear();
   o.repaints.clear();
   o.screenRepaints = 0;
+  // A box or menu answered but whose modal loop has not yet returned keeps its
+  // record too: the loop reads the answer there.
+  auto clearClosed = [&o](auto &records) {
+    records.erase(std::remove_if(records.begin(), records.end(),
+                                 [&o](const auto &r) {
+                                   return !r.open && std::find(o.modalLoops.begin(), o.modalLoops.end(),
+                                                               r.serial) == o.modalLoops.end();
+                                 }),
+                  records.end());
+  };
+  clearClosed(o.messageBoxes);
+  clearClosed(o.menus);
 }
 
 const uint32_t *Framebuffer() { return ScreenState().pixels.data(); }

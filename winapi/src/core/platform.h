@@ -35,13 +35,18 @@ bool RunDueCallbacks();
 uint64_t NextCallbackTime();
 bool TimeIsUp();
 
-// Observation records, appended to by the libraries.
+// Observation records, appended to by the libraries while `recording` is on.
+// A message box or menu has a record while it is open whatever `recording` is:
+// its modal loop keeps its state there.
 struct Observations {
+  bool recording = false;
   std::vector<BeepRecord> beeps;
   std::vector<MessageBoxRecord> messageBoxes;
   std::vector<MenuRecord> menus;
   std::vector<RepaintRecord> repaints;
   int screenRepaints = 0;
+  uint64_t lastSerial = 0;
+  std::vector<uint64_t> modalLoops;  // serials of the boxes and menus whose loops are running
 };
 Observations &Observed();
 

@@ -165,8 +165,8 @@ struct Surface {
 
 struct State {
   State();
-  HandleTable<Object> objects{0x20000010};
-  HandleTable<DC> dcs{0x30000010};
+  HandleTable<Object> objects{0x20000010, 0x30000000};
+  HandleTable<DC> dcs{0x30000010, 0x40000000};
   HGDIOBJ stock[18] = {};
   HBITMAP defaultBitmap = nullptr;  // the 1x1 monochrome bitmap of a fresh memory context
   HBRUSH sysBrushes[31] = {};

@@ -29,6 +29,38 @@ int InnermostOpen(const Records &records) {
   return -1;
 }
 
+// A modal loop's record, found by its serial: records before it may be cleared
+// while the loop runs.
+template <typename Records>
+auto *RecordOf(Records &records, uint64_t serial) {
+  for (auto it = records.rbegin(); it != records.rend(); ++it)
+    if (it->serial == serial) return &*it;
+  return static_cast<typename Records::value_type *>(nullptr);
+}
+
+// Runs the modal loop of the record with `serial` until it closes. False when
+// the program is ending, or a reset took the record away, before an answer came.
+template <typename Records>
+bool RunRecordLoop(Records &records, uint64_t serial) {
+  Observations &o = Observed();
+  o.modalLoops.push_back(serial);
+  bool answered = RunModalLoop([&records, serial] {
+    auto *record = RecordOf(records, serial);
+    return !record || !record->open;
+  });
+  auto running = std::find(o.modalLoops.begin(), o.modalLoops.end(), serial);
+  if (running != o.modalLoops.end()) o.modalLoops.erase(running);  // a reset in the loop took it already
+  return answered && RecordOf(records, serial);
+}
+
+// Once its loop has returned, a record stays only for a test or host that asked for records.
+template <typename Records>
+void DropRecordUnlessRecording(Records &records, uint64_t serial) {
+  if (Observed().recording) return;
+  auto *record = RecordOf(records, serial);
+  if (record) records.erase(records.begin() + (record - records.data()));
+}
+
 }  // namespace
 }  // namespace vd::user
 
@@ -70,27 +102,30 @@ bool MenuOpen() { return InnermostOpen(Observed().menus) >= 0; }
 extern "C" {
 
 BOOL WINAPI MessageBeep(UINT type) {
-  Observed().beeps.push_back(BeepRecord{ClockNow(), type});
+  if (Observed().recording) Observed().beeps.push_back(BeepRecord{ClockNow(), type});
   return TRUE;
 }
 
 int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
   if (owner && !Find(owner)) owner = nullptr;
   auto &boxes = Observed().messageBoxes;
-  boxes.push_back(MessageBoxRecord{ClockNow(), owner, caption ? caption : "Error", text ? text : "", type, true, 0});
-  size_t index = boxes.size() - 1;
+  uint64_t serial = ++Observed().lastSerial;
+  boxes.push_back(
+      MessageBoxRecord{ClockNow(), owner, caption ? caption : "Error", text ? text : "", type, true, 0, serial});
   if (Answers().messageBox) {
-    boxes[index].answer = *Answers().messageBox;
-    boxes[index].open = false;
+    boxes.back().answer = *Answers().messageBox;
+    boxes.back().open = false;
     Answers().messageBox.reset();
   }
-  if (!RunModalLoop([index] { return !Observed().messageBoxes[index].open; })) {
-    // The program is ending: the box goes as if closed with Esc (OK for a box with only OK).
-    auto &box = Observed().messageBoxes[index];
-    box.open = false;
-    box.answer = (type & 0xF) == MB_OK ? IDOK : IDCANCEL;
+  // The program is ending: the box goes as if closed with Esc (OK for a box with only OK).
+  int answer = (type & 0xF) == MB_OK ? IDOK : IDCANCEL;
+  if (RunRecordLoop(boxes, serial)) answer = RecordOf(boxes, serial)->answer;
+  if (MessageBoxRecord *box = RecordOf(boxes, serial)) {
+    box->open = false;
+    box->answer = answer;
   }
-  return Observed().messageBoxes[index].answer;
+  DropRecordUnlessRecording(boxes, serial);
+  return answer;
 }
 
 BOOL WINAPI TrackPopupMenu(HMENU menu, UINT flags, int x, int y, int reserved, HWND hwnd, const RECT *rect) {
@@ -109,18 +144,21 @@ BOOL WINAPI TrackPopupMenu(HMENU menu, UINT flags, int x, int y, int reserved, H
   left = std::max(0, std::min(left, TheScreen().width - width));
   top = std::max(0, std::min(top, TheScreen().height - height));
   auto &menus = Observed().menus;
-  menus.push_back(MenuRecord{ClockNow(), menu, flags, x, y, hwnd, RECT{left, top, left + width, top + height}, 0, true});
-  size_t index = menus.size() - 1;
+  uint64_t serial = ++Observed().lastSerial;
+  menus.push_back(MenuRecord{ClockNow(), menu, flags, x, y, hwnd, RECT{left, top, left + width, top + height}, 0,
+                             true, serial});
   if (Answers().menu) {
-    menus[index].result = *Answers().menu;
-    menus[index].open = false;
+    menus.back().result = *Answers().menu;
+    menus.back().open = false;
     Answers().menu.reset();
   }
-  if (!RunModalLoop([index] { return !Observed().menus[index].open; })) {
-    Observed().menus[index].open = false;
-    Observed().menus[index].result = 0;
+  UINT command = 0;  // the program is ending: the menu goes without a choice
+  if (RunRecordLoop(menus, serial)) command = RecordOf(menus, serial)->result;
+  if (MenuRecord *record = RecordOf(menus, serial)) {
+    record->open = false;
+    record->result = command;
   }
-  UINT command = Observed().menus[index].result;
+  DropRecordUnlessRecording(menus, serial);
   bool known = std::any_of(items.begin(), items.end(), [&](auto &i) { return i.first == command && command != 0; });
   if (!known) command = 0;
   if (flags & TPM_RETURNCMD) return BOOL(command);

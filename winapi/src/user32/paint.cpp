@@ -96,7 +96,7 @@ using namespace vd::user;
 namespace {
 
 void RecordRepaint(HWND hwnd, const RECT &box, bool erase) {
-  Observed().repaints.push_back(RepaintRecord{ClockNow(), hwnd, box, erase});
+  if (Observed().recording) Observed().repaints.push_back(RepaintRecord{ClockNow(), hwnd, box, erase});
 }
 
 void InvalidateEverything(bool erase) {
@@ -105,7 +105,7 @@ void InvalidateEverything(bool erase) {
     Region all(w.rect);
     InvalidateScreenRegion(w, all, erase, false);
   });
-  Observed().screenRepaints++;
+  if (Observed().recording) Observed().screenRepaints++;
   RecordRepaint(nullptr, RECT{0, 0, 0, 0}, erase);
 }
 

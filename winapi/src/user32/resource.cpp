@@ -34,8 +34,8 @@ struct Menu {
 };
 
 struct Resources {
-  HandleTable<Icon> icons{0x30010};
-  HandleTable<Menu> menus{0x50010};
+  HandleTable<Icon> icons{0x30010, 0x50000};
+  HandleTable<Menu> menus{0x50010, 0x70000};
   std::map<std::string, HICON> shared;  // LoadIcon hands out one handle per resource
 };
 
@@ -166,6 +166,7 @@ bool ParseMenuLevel(const uint8_t *&p, const uint8_t *end, Menu *menu, int depth
       auto sub = std::make_unique<Menu>();
       if (!ParseMenuLevel(p, end, sub.get(), depth + 1)) return false;
       item.popup = reinterpret_cast<HMENU>(R().menus.Add(std::move(sub)));
+      if (!item.popup) return false;
     }
     if (item.text.empty() && !(flags & MF_POPUP) && item.id == 0) item.flags |= MF_SEPARATOR;
     menu->items.push_back(item);

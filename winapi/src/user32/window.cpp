@@ -43,7 +43,7 @@ RECT Region::Box() const {
 namespace {
 
 struct WindowManager {
-  HandleTable<Window> windows{0x10010};
+  HandleTable<Window> windows{0x10010, 0x30000};
   std::vector<std::unique_ptr<WindowClass>> classes;
   std::vector<HWND> topLevels;  // top first
   HWND desktop = nullptr;
@@ -381,6 +381,7 @@ HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, 
   if (style & WS_CHILD) win->id = LONG_PTR(reinterpret_cast<uintptr_t>(menu));
   Window *w = win.get();
   HWND hwnd = reinterpret_cast<HWND>(WM().windows.Add(std::move(win)));
+  if (!hwnd) return nullptr;  // every window handle is in use
   w->handle = hwnd;
   if (parent)
     Find(parent)->children.push_back(hwnd);  // new child windows go to the bottom of their siblings

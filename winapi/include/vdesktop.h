@@ -160,6 +160,10 @@ void PaintPending();
 // ---------------------------------------------------------------- pixels and counts
 uint32_t Pixel(int x, int y);  // 0x00RRGGBB
 const uint32_t *Framebuffer();
+// What was drawn on the screen since the last take, as non-overlapping
+// rectangles; taking it starts afresh. A new desktop is damaged all over.
+void TakeScreenDamage(std::vector<RECT> *rects);
+bool ScreenDamaged();
 int ScreenWidth();
 int ScreenHeight();
 bool WritePng(const std::string &path);

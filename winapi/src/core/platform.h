@@ -3,6 +3,8 @@
 // holds only what they all read.
 #pragma once
 
+#include <pixman.h>
+
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -22,6 +24,11 @@ struct Screen {
 
 Screen &TheScreen();
 const Config &CurrentConfig();
+
+// Everything that writes the screen's pixels marks what it wrote here, so that a
+// host presents only the part of the screen that changed (vd::TakeScreenDamage).
+void DamageScreen(int x1, int y1, int x2, int y2);
+void DamageScreen(const pixman_region32_t *region);
 
 // Clock: milliseconds since the desktop was reset.
 uint64_t ClockNow();

@@ -189,8 +189,14 @@ bool GetIconImage(HICON handle, int size, IconImage *out) {
 
 void DrawIconOnScreen(HICON handle, int x, int y, int size, const pixman_region32_t *clip) {
   IconImage img;
-  if (!GetIconImage(handle, size, &img)) return;
+  if (size <= 0 || !GetIconImage(handle, size, &img)) return;
   Screen &s = TheScreen();
+  // Marked as a whole: clip and transparency leave parts untouched, which costs a host little.
+  pixman_region32_t drawn;
+  pixman_region32_init_rect(&drawn, x, y, unsigned(size), unsigned(size));
+  if (clip) pixman_region32_intersect(&drawn, &drawn, const_cast<pixman_region32_t *>(clip));
+  DamageScreen(&drawn);
+  pixman_region32_fini(&drawn);
   for (int j = 0; j < size; ++j)
     for (int i = 0; i < size; ++i) {
       int sx = x + i, sy = y + j;

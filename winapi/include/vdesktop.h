@@ -172,6 +172,24 @@ int LiveGdiObjects(int type);  // OBJ_REGION 8, OBJ_BITMAP 7, OBJ_BRUSH 2, OBJ_F
 int LiveDCs();
 uint64_t GdiObjectsCreated();  // every object made since the reset (stock objects excluded)                 // window and memory device contexts not yet released or deleted
 
+// ---------------------------------------------------------------- help
+struct HelpCallRecord {  // one WinHelpA call
+  uint64_t time;
+  HWND hwnd;
+  std::string file;
+  UINT command;
+  ULONG_PTR data;
+  DWORD contextId;    // the context id it showed (0 when none was found)
+  std::string topic;  // the text it showed
+  bool shown;         // a popup was shown
+};
+// The command of the "What's This?" menu that a right click shows before help.
+constexpr UINT kWhatsThisCommand = 1;
+std::vector<HelpCallRecord> HelpCalls();  // the last 1000 calls, oldest first
+HWND HelpPopup();                         // the help popup on the screen, or 0
+std::string HelpPopupText();
+std::string HelpTopic(DWORD contextId);   // a topic of the help file, empty when it has none
+
 // ---------------------------------------------------------------- registry
 // The registry file of the current desktop, and a damaged file's report.
 std::string RegistryPath();

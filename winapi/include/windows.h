@@ -348,6 +348,8 @@ typedef struct tagSIZE {
 #define DS_3DLOOK 0x0004L
 #define DS_CENTER 0x0800L
 #define DS_CONTEXTHELP 0x2000L
+#define DS_CONTROL 0x0400L
+#define DS_CENTERMOUSE 0x1000L
 
 #define BS_PUSHBUTTON 0x00000000L
 #define BS_DEFPUSHBUTTON 0x00000001L
@@ -384,6 +386,92 @@ typedef struct tagSIZE {
 #define DLGC_HASSETSEL 0x0008
 #define DLGC_BUTTON 0x2000
 #define DLGC_STATIC 0x0100
+
+// ---------------------------------------------------------------- the dialog manager and its controls
+#define WM_KEYF1 0x004D
+#define HTERROR (-2)
+#define HTTRANSPARENT (-1)
+#define HTNOWHERE 0
+#define HTCLIENT 1
+#define HTCAPTION 2
+#define WM_CAPTURECHANGED 0x0215
+#define WA_INACTIVE 0
+#define WA_ACTIVE 1
+#define WA_CLICKACTIVE 2
+#define SC_CONTEXTHELP 0xF180
+#define WS_EX_NOPARENTNOTIFY 0x00000004L
+#define MK_LBUTTON 0x0001
+#define MK_RBUTTON 0x0002
+#define MK_SHIFT 0x0004
+#define MK_CONTROL 0x0008
+#define VK_END 0x23
+#define VK_HOME 0x24
+#define VK_INSERT 0x2D
+#define VK_APPS 0x5D
+#define VK_OEM_MINUS 0xBD
+#define DM_GETDEFID (WM_USER + 0)
+#define DM_SETDEFID (WM_USER + 1)
+#define DC_HASDEFID 0x534B
+#define BS_GROUPBOX 0x00000007L
+#define BS_LEFTTEXT 0x00000020L
+#define BM_GETSTATE 0x00F2
+#define BM_SETSTATE 0x00F3
+#define BM_SETSTYLE 0x00F4
+#define BST_PUSHED 0x0004
+#define BST_FOCUS 0x0008
+#define BN_DBLCLK 5
+#define BN_DOUBLECLICKED 5
+#define ES_CENTER 0x0001L
+#define ES_RIGHT 0x0002L
+#define ES_MULTILINE 0x0004L
+#define ES_NOHIDESEL 0x0100L
+#define ES_READONLY 0x0800L
+#define EM_GETSEL 0x00B0
+#define EM_REPLACESEL 0x00C2
+#define EM_LIMITTEXT 0x00C5
+#define EN_UPDATE 0x0400
+#define SS_LEFT 0x00000000L
+#define SS_CENTER 0x00000001L
+#define SS_RIGHT 0x00000002L
+#define SS_SIMPLE 0x0000000BL
+#define SS_LEFTNOWORDWRAP 0x0000000CL
+#define SS_TYPEMASK 0x0000001FL
+#define SS_REALSIZECONTROL 0x00000040L
+#define SS_NOPREFIX 0x00000080L
+#define STN_DBLCLK 1
+#define STN_ENABLE 2
+#define STN_DISABLE 3
+#define STM_SETICON 0x0170
+#define STM_GETICON 0x0171
+#define STM_GETIMAGE 0x0173
+#define IMAGE_BITMAP 0
+#define IMAGE_ICON 1
+#define DLGC_WANTARROWS 0x0001
+#define DLGC_WANTTAB 0x0002
+#define DLGC_WANTMESSAGE 0x0004
+#define DLGC_RADIOBUTTON 0x0040
+#define DLGC_WANTCHARS 0x0080
+#define HELPINFO_WINDOW 0x0001
+#define HELPINFO_MENUITEM 0x0002
+#define HELP_CONTEXTMENU 0x000aL
+#define SPI_GETWORKAREA 0x0030
+#define COLOR_ACTIVECAPTION 2
+#define COLOR_INACTIVECAPTION 3
+#define COLOR_WINDOWFRAME 6
+#define COLOR_WINDOWTEXT 8
+#define COLOR_HIGHLIGHT 13
+#define COLOR_HIGHLIGHTTEXT 14
+#define COLOR_BTNSHADOW 16
+#define COLOR_GRAYTEXT 17
+#define COLOR_BTNTEXT 18
+#define COLOR_BTNHIGHLIGHT 20
+#define COLOR_3DDKSHADOW 21
+#define COLOR_3DLIGHT 22
+#define COLOR_INFOTEXT 23
+#define COLOR_INFOBK 24
+#define COLOR_3DFACE COLOR_BTNFACE
+#define COLOR_3DSHADOW COLOR_BTNSHADOW
+#define COLOR_3DHILIGHT COLOR_BTNHIGHLIGHT
 
 // ---------------------------------------------------------------- painting and GDI
 #define NULLREGION 1
@@ -811,6 +899,19 @@ BOOL WINAPI CheckRadioButton(HWND dialog, int first, int last, int check);
 LRESULT WINAPI SendDlgItemMessageA(HWND dialog, int id, UINT msg, WPARAM wParam, LPARAM lParam);
 BOOL WINAPI MapDialogRect(HWND dialog, LPRECT rect);
 BOOL WINAPI WinHelpA(HWND hwnd, LPCSTR helpFile, UINT command, ULONG_PTR data);
+LONG WINAPI GetDialogBaseUnits(void);
+HWND WINAPI GetNextDlgTabItem(HWND dialog, HWND control, BOOL previous);
+HWND WINAPI GetNextDlgGroupItem(HWND dialog, HWND control, BOOL previous);
+BOOL WINAPI IsChild(HWND parent, HWND hwnd);
+HWND WINAPI SetCapture(HWND hwnd);
+BOOL WINAPI ReleaseCapture(void);
+HWND WINAPI GetCapture(void);
+BOOL WINAPI SetWindowContextHelpId(HWND hwnd, DWORD contextId);
+DWORD WINAPI GetWindowContextHelpId(HWND hwnd);
+HMENU WINAPI CreatePopupMenu(void);
+BOOL WINAPI AppendMenuA(HMENU menu, UINT flags, UINT_PTR id, LPCSTR text);
+BOOL WINAPI SystemParametersInfoA(UINT action, UINT param, LPVOID out, UINT winIni);
+int WINAPI MulDiv(int number, int numerator, int denominator);
 
 // ---------------------------------------------------------------- gdi32
 int WINAPI GetDeviceCaps(HDC hdc, int index);

@@ -2,6 +2,7 @@
 // loops, checked on the virtual desktop.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -135,7 +136,10 @@ TEST_F(UserTest, RecordsAreKeptOnlyWhileRecordingIsOnAndModalLoopsWorkEitherWay)
   vd::RecordObservations(true);
   everything(IDNO);
   EXPECT_EQ(vd::Beeps().size(), 1u);
-  EXPECT_EQ(vd::Repaints().size(), 2u);
+  // The test's own two calls; the message box's buttons invalidate themselves too.
+  EXPECT_EQ(std::count_if(vd::Repaints().begin(), vd::Repaints().end(),
+                          [this](const vd::RepaintRecord &r) { return r.hwnd == hwnd || !r.hwnd; }),
+            2);
   EXPECT_EQ(vd::ScreenRepaints(), 1);
   ASSERT_EQ(vd::MessageBoxes().size(), 1u);
   EXPECT_EQ(vd::MessageBoxes()[0].answer, IDNO);

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "core/platform.h"
+#include "user32/modal.h"
 #include "user32/wnd.h"
 
 namespace vd::user {
@@ -154,6 +155,13 @@ void DeliverMouse(int x, int y, UINT message) {
   if (message == WM_LBUTTONUP) in.keys[VK_LBUTTON] = false;
   if (message == WM_RBUTTONDOWN) in.keys[VK_RBUTTON] = true;
   if (message == WM_RBUTTONUP) in.keys[VK_RBUTTON] = false;
+  TrayTipMouse(x, y, message);
+  // An open popup menu takes the mouse wherever it is.
+  if (HWND menu = TrackedMenuWindow()) {
+    PostMessageA(menu, message == WM_LBUTTONDBLCLK ? WM_LBUTTONDOWN : message, ButtonFlags(message),
+                 ClientPoint(menu, x, y));
+    return;
+  }
   HWND owner;
   UINT id, callback;
   if (TrayHitTest(x, y, &owner, &id, &callback)) {
@@ -184,10 +192,16 @@ void DeliverMouse(int x, int y, UINT message) {
   if (press) {
     HWND top = TopLevelOf(target);
     Window *tw = Find(top);
-    if (tw && !(tw->exStyle & WS_EX_TOPMOST) && top != TopLevels().front() && tw->cls->name != "Progman")
+    // The window is raised and activated unless it answers that it is not.
+    LRESULT activate = tw ? SendMessageA(top, WM_MOUSEACTIVATE, WPARAM(top), MAKELPARAM(HTCLIENT, message)) : 0;
+    bool activates = activate != MA_NOACTIVATE && activate != MA_NOACTIVATEANDEAT;
+    tw = Find(top);
+    if (!tw) return;
+    if (activates && !(tw->exStyle & WS_EX_TOPMOST) && top != TopLevels().front() && tw->cls->name != "Progman")
       SetWindowPos(top, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-    else if (tw)
+    else if (activates)
       SetActiveWindow(top);
+    if (activate == MA_NOACTIVATEANDEAT || activate == MA_ACTIVATEANDEAT) return;
     w = Find(target);
     tw = Find(top);
     if (!w || !tw) return;
@@ -247,12 +261,15 @@ void TrayRightClick(UINT iconId) {
 void KeyDown(int vk) {
   if (vk < 0 || vk > 255) return;
   In().keys[vk] = true;
+  TrayTipKey();
   // Esc leaves context-help mode and goes no further.
   if (vk == VK_ESCAPE && In().helpMode) {
     In().helpMode = nullptr;
     return;
   }
-  HWND target = GetFocus() ? GetFocus() : GetActiveWindow();
+  // An open popup menu takes the keyboard.
+  HWND target = TrackedMenuWindow();
+  if (!target) target = GetFocus() ? GetFocus() : GetActiveWindow();
   bool alt = In().keys[VK_MENU];
   if (target) PostMessageA(target, alt ? WM_SYSKEYDOWN : WM_KEYDOWN, WPARAM(vk), 1);
 }
@@ -261,7 +278,8 @@ void KeyUp(int vk) {
   if (vk < 0 || vk > 255) return;
   bool alt = In().keys[VK_MENU];
   In().keys[vk] = false;
-  HWND target = GetFocus() ? GetFocus() : GetActiveWindow();
+  HWND target = TrackedMenuWindow();
+  if (!target) target = GetFocus() ? GetFocus() : GetActiveWindow();
   if (target) PostMessageA(target, alt ? WM_SYSKEYUP : WM_KEYUP, WPARAM(vk), LPARAM(0xC0000001u));
 }
 

@@ -94,6 +94,9 @@ LRESULT CALLBACK PlainProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 // The taskbar: a raised grey bar with a start button and the notification area.
 LRESULT CALLBACK TaskbarProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
+    case WM_TIMER:
+      TrayTipTimer(UINT_PTR(wParam));
+      return 0;
     case WM_ERASEBKGND:
       FillClient(reinterpret_cast<HDC>(wParam), hwnd, kFaceColor);
       return 1;
@@ -220,6 +223,7 @@ RECT WorkAreaRect() {
 
 void TaskbarChanged() {
   if (S().taskbar) InvalidateRect(S().taskbar, nullptr, TRUE);
+  TrayIconsChanged();
 }
 
 }  // namespace vd::user

@@ -190,5 +190,12 @@ const std::vector<TrayIconInfo> &TrayIconList();  // the shell's notification ic
 RECT TrayIconRect(int slot);
 RECT WorkAreaRect();  // SPI_GETWORKAREA
 bool TrayHitTest(int x, int y, HWND *owner, UINT *id, UINT *callback);
+// The notification area's tooltip: the mouse at a screen point (moved, or a
+// button pressed there), the taskbar's tooltip timers, the icons changed.
+void TrayTipMouse(int x, int y, UINT message);
+void TrayTipTimer(UINT_PTR id);
+void TrayTipKey();  // a key went down: the tip goes, as tooltips go on a key
+void TrayIconsChanged();
+HWND TrayTipWindow();  // the tooltip showing, or nullptr
 
 }  // namespace vd::user

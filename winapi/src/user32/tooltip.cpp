@@ -90,7 +90,8 @@ void ResetTips() {
 
 ResetHook tipReset(33, ResetTips);
 
-void ShowTip(const std::string &text) {
+// Shows `text` below the cursor where it fits, above `tool` (screen coordinates) otherwise.
+void ShowTip(const std::string &text, const RECT &tool) {
   HideTip();
   if (text.empty()) return;
   HDC hdc = GetDC(nullptr);
@@ -102,10 +103,9 @@ void ShowTip(const std::string &text) {
   int width = measure.right + 2 * (1 + kPadding), height = measure.bottom + 4;
   POINT cursor;
   GetCursorPos(&cursor);
-  // Below the cursor where it fits, above it otherwise; kept on the screen.
   int x = std::max(0, std::min(int(cursor.x), TheScreen().width - width));
   int y = cursor.y + kCursorHeight;
-  if (y + height > TheScreen().height) y = cursor.y - height - 2;
+  if (y + height > TheScreen().height) y = std::min(int(cursor.y), int(tool.top)) - height - 2;
   y = std::max(0, y);
   TipState &t = T();
   t.text = text;
@@ -176,7 +176,7 @@ void TrayTipTimer(UINT_PTR id) {
     HideTip();
     t.clicked = true;  // popped: not again until the mouse leaves the icon
   } else if (id == kShowTimer && t.slot >= 0 && !t.clicked) {
-    ShowTip(TipOf(t.slot));
+    ShowTip(TipOf(t.slot), TrayIconRect(t.slot));
   }
 }
 
@@ -190,7 +190,7 @@ void TrayIconsChanged() {
     if (HWND bar = TimerWindow()) KillTimer(bar, kShowTimer);
     t = TipState();
   } else if (t.window && TipOf(t.slot) != t.text) {
-    ShowTip(TipOf(t.slot));  // NIM_MODIFY changed the tip under the mouse
+    ShowTip(TipOf(t.slot), TrayIconRect(t.slot));  // NIM_MODIFY changed the tip under the mouse
   }
 }
 

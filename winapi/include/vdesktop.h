@@ -152,6 +152,17 @@ HWND CreateAppWindow(const std::string &title, RECT rect, bool visible = true);
 void MoveAppWindow(HWND hwnd, int x, int y);
 void ResizeAppWindow(HWND hwnd, int width, int height);
 void RaiseWindow(HWND hwnd);
+// A desktop icon named `title`: a double-click on it (or its item in the start
+// button's menu) opens the application window of that title at `rect`, or
+// raises it when it is open. Adding a title again only moves where it opens.
+void AddDesktopIcon(const std::string &title, RECT rect);
+struct DesktopIconInfo {
+  std::string title;
+  RECT icon;   // screen coordinates
+  RECT label;
+};
+std::vector<DesktopIconInfo> DesktopIcons();
+RECT StartButton();  // the taskbar's start button, screen coordinates
 void ShowAppWindow(HWND hwnd, bool visible);
 void CloseAppWindow(HWND hwnd);
 // Dispatches pending paint messages now, as an idle message loop would.

@@ -166,6 +166,7 @@ typedef struct tagSIZE {
 #define WM_KEYUP 0x0101
 #define WM_CHAR 0x0102
 #define WM_SYSKEYDOWN 0x0104
+#define KF_ALTDOWN 0x2000
 #define WM_SYSKEYUP 0x0105
 #define WM_SYSCHAR 0x0106
 #define WM_INITDIALOG 0x0110
@@ -288,6 +289,8 @@ typedef struct tagSIZE {
 #define SM_CYSMICON 50
 #define SM_CXDOUBLECLK 36
 #define SM_CYDOUBLECLK 37
+#define SM_CXMINTRACK 34
+#define SM_CYMINTRACK 35
 
 #define IDC_ARROW MAKEINTRESOURCEA(32512)
 #define IDI_APPLICATION MAKEINTRESOURCEA(32512)
@@ -308,6 +311,7 @@ typedef struct tagSIZE {
 #define VK_DOWN 0x28
 #define VK_DELETE 0x2E
 #define VK_F1 0x70
+#define VK_F4 0x73
 
 // ---------------------------------------------------------------- message boxes
 #define MB_OK 0x00000000L
@@ -406,6 +410,14 @@ typedef struct tagSIZE {
 #define HTNOWHERE 0
 #define HTCLIENT 1
 #define HTCAPTION 2
+#define HTLEFT 10
+#define HTRIGHT 11
+#define HTTOP 12
+#define HTTOPLEFT 13
+#define HTTOPRIGHT 14
+#define HTBOTTOM 15
+#define HTBOTTOMLEFT 16
+#define HTBOTTOMRIGHT 17
 #define WM_CAPTURECHANGED 0x0215
 #define WA_INACTIVE 0
 #define WA_ACTIVE 1

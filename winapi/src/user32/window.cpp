@@ -526,6 +526,10 @@ LRESULT WINAPI DefWindowProcA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
           break;
       }
       return 0;
+    case WM_SYSKEYDOWN:
+      // Alt+F4 closes the top-level window, as its close box does.
+      if (wParam == VK_F4 && (HIWORD(lParam) & KF_ALTDOWN)) PostMessageA(TopLevelOf(hwnd), WM_SYSCOMMAND, SC_CLOSE, 0);
+      return 0;
     case WM_ACTIVATE:
       // An activated window takes the focus.
       if (LOWORD(wParam) != WA_INACTIVE) SetFocus(hwnd);
@@ -939,6 +943,8 @@ int WINAPI GetSystemMetrics(int index) {
     case SM_CYICON: return 32;
     case SM_CXSMICON:
     case SM_CYSMICON: return 16;
+    case SM_CXMINTRACK: return 112;
+    case SM_CYMINTRACK: return 27;
     case SM_CXDOUBLECLK:
     case SM_CYDOUBLECLK: return 4;
   }

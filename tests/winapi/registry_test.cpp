@@ -555,12 +555,15 @@ TEST_F(DamagedRegistryTest, WhenTheDamagedCopyCannotBeMadeTheFileIsNotReplaced) 
   EXPECT_EQ(ReadBytes(file_), noise) << "the damaged bytes are all still there";
   EXPECT_TRUE(fs::is_directory(file_.string() + ".damaged"));
   EXPECT_TRUE(Temporaries().empty());
+  EXPECT_NE(vd::RegistryWriteProblem().find(file_.string() + ".damaged"), std::string::npos)
+      << vd::RegistryWriteProblem();
 
   // Once the copy can be made, the same write goes through.
   fs::remove(file_.string() + ".damaged");
   EXPECT_EQ(RegSetValueExA(key, kSettingsValue, 0, REG_BINARY, value.data(), 528), ERROR_SUCCESS);
   RegCloseKey(key);
   EXPECT_EQ(ReadBytes(file_.string() + ".damaged"), noise);
+  EXPECT_EQ(vd::RegistryWriteProblem(), "");
   NewProcess();
   EXPECT_EQ(StoredSettings(), value);
 }
@@ -585,6 +588,7 @@ TEST_F(DamagedRegistryTest, AFullDiskDuringTheDamagedCopyLeavesNoPartOfItAndTheF
   signal(SIGXFSZ, oldHandler);
   RegCloseKey(key);
   EXPECT_EQ(status, ERROR_CANTWRITE);
+  EXPECT_NE(vd::RegistryWriteProblem().find("File too large"), std::string::npos) << vd::RegistryWriteProblem();
   EXPECT_EQ(ReadBytes(file_), noise);
   EXPECT_FALSE(fs::exists(file_.string() + ".damaged"));
   EXPECT_TRUE(Temporaries().empty());

@@ -168,6 +168,8 @@ uint64_t GdiObjectsCreated();  // every object made since the reset (stock objec
 // The registry file of the current desktop, and a damaged file's report.
 std::string RegistryPath();
 std::string RegistryProblem();  // empty when the file read well (or was absent)
+// Why the last write of the registry file failed; empty when it went well.
+std::string RegistryWriteProblem();
 // For tests: the next write stops after the temporary file is written,
 // as if the process died before the rename.
 void FailNextRegistryRename();

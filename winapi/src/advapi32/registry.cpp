@@ -60,6 +60,7 @@ struct RegistryState {
   bool keepDamagedCopy = false;  // the file on disk is damaged and not yet replaced
   bool unreadable = false;       // the file exists but could not be read: never replace it
   bool failNextRename = false;
+  std::string writeProblem;  // why the last write of the file failed; empty after a good one
   Hive currentUser;
   Hive localMachine;
   Hive classesRoot;
@@ -80,6 +81,7 @@ void ResetRegistry() {
   s.keepDamagedCopy = false;
   s.unreadable = false;
   s.failNextRename = false;
+  s.writeProblem.clear();
   s.currentUser = Hive();
   s.currentUser.persistent = true;
   s.localMachine = Hive();
@@ -241,20 +243,35 @@ std::string FollowLinks(const std::string &path) {
 
 // Writes `bytes` to `path` whole or not at all: a temporary file of this
 // writer's own beside it, flushed to disk, then renamed over it. Whoever reads
-// `path` meanwhile sees the old file or the new one, never a part.
-bool ReplaceFile(const std::string &path, const std::string &bytes, bool crashBeforeRename = false) {
+// `path` meanwhile sees the old file or the new one, never a part. On failure
+// `why` says what went wrong.
+bool ReplaceFile(const std::string &path, const std::string &bytes, std::string &why,
+                 bool crashBeforeRename = false) {
   std::string temporary = path + ".tmp-XXXXXX";
   int fd = mkostemp(temporary.data(), O_CLOEXEC);
-  if (fd < 0) return false;
-  bool written = WriteAll(fd, bytes) && fsync(fd) == 0;
-  written = close(fd) == 0 && written;
-  if (!written) {
-    unlink(temporary.c_str());  // a full disk leaves no part of the file behind
+  if (fd < 0) {
+    why = "cannot make a file beside " + path + " (" + std::strerror(errno) + ")";
     return false;
   }
-  if (crashBeforeRename) return false;  // as if the process died here: the temporary file stays behind
+  bool written = WriteAll(fd, bytes) && fsync(fd) == 0;
+  int error = errno;
+  if (close(fd) != 0 && written) {
+    written = false;
+    error = errno;
+  }
+  if (!written) {
+    unlink(temporary.c_str());  // a full disk leaves no part of the file behind
+    why = "cannot write " + path + " (" + std::strerror(error) + ")";
+    return false;
+  }
+  if (crashBeforeRename) {  // as if the process died here: the temporary file stays behind
+    why = "the write of " + path + " stopped before its rename";
+    return false;
+  }
   if (rename(temporary.c_str(), path.c_str()) != 0) {
+    error = errno;
     unlink(temporary.c_str());
+    why = "cannot replace " + path + " (" + std::strerror(error) + ")";
     return false;
   }
   SyncDirectory(FolderOf(path));
@@ -290,7 +307,10 @@ class HiveLock {
     std::string path = hive + ".lock";
     fd_ = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (fd_ < 0) fd_ = open(path.c_str(), O_RDONLY | O_CLOEXEC);  // another user's lock file
-    if (fd_ < 0) return;
+    if (fd_ < 0) {
+      why_ = "cannot open the lock file " + path + " (" + std::strerror(errno) + ")";
+      return;
+    }
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     auto pause = std::chrono::microseconds(100);
     while (true) {
@@ -298,8 +318,14 @@ class HiveLock {
         held_ = true;
         return;
       }
-      if (errno != EWOULDBLOCK && errno != EINTR) return;
-      if (std::chrono::steady_clock::now() >= deadline) return;
+      if (errno != EWOULDBLOCK && errno != EINTR) {
+        why_ = "cannot lock " + path + " (" + std::strerror(errno) + ")";
+        return;
+      }
+      if (std::chrono::steady_clock::now() >= deadline) {
+        why_ = "another writer has held " + path + " for over 10 seconds";
+        return;
+      }
       std::this_thread::sleep_for(pause);
       pause = std::min(pause * 2, std::chrono::microseconds(20000));
     }
@@ -310,10 +336,12 @@ class HiveLock {
   HiveLock(const HiveLock &) = delete;
   HiveLock &operator=(const HiveLock &) = delete;
   bool held() const { return held_; }
+  const std::string &why() const { return why_; }
 
  private:
   int fd_ = -1;
   bool held_ = false;
+  std::string why_;
 };
 
 // Temporary files of writers that died before their rename. Only a writer
@@ -337,31 +365,39 @@ void RemoveStaleTemporaries(const std::string &hive) {
 bool SaveCurrentUser() {
   namespace fs = std::filesystem;
   RegistryState &s = State();
+  auto fail = [&s](const std::string &why) {
+    s.writeProblem = why;
+    return false;
+  };
   std::string bytes;
-  if (Path().empty() || s.unreadable || !EncodeHive(s.currentUser.root, bytes)) return false;
+  if (Path().empty()) return fail("no registry file is set (no HOME)");
+  if (s.unreadable) return fail("the registry file " + Path() + " could not be read, so it is not replaced");
+  if (!EncodeHive(s.currentUser.root, bytes)) return fail("the registry is too large for its file");
   std::string target = FollowLinks(Path());
-  if (target.empty()) return false;
+  if (target.empty()) return fail("the symbolic links at " + Path() + " go round in a loop");
 
   std::error_code ec;
   fs::create_directories(FolderOf(target), ec);
   HiveLock lock(target);
-  if (!lock.held()) return false;  // no lock file can be made, or another writer holds it for far too long
+  if (!lock.held()) return fail(lock.why());
   RemoveStaleTemporaries(target);
 
+  std::string why;
   if (s.keepDamagedCopy) {
     // Another writer may have replaced the damaged file since it was read (and kept its copy).
-    std::string current, why;
+    std::string current, damage;
     RegKey scratch;
-    if (ReadWholeFile(target, current) && !DecodeHive(current, scratch, why) &&
-        !ReplaceFile(target + ".damaged", current)) {
-      return false;
+    if (ReadWholeFile(target, current) && !DecodeHive(current, scratch, damage) &&
+        !ReplaceFile(target + ".damaged", current, why)) {
+      return fail("the damaged registry file is kept until a copy of it can be made: " + why);
     }
   }
 
   bool crash = s.failNextRename;
   s.failNextRename = false;
-  if (!ReplaceFile(target, bytes, crash)) return false;
+  if (!ReplaceFile(target, bytes, why, crash)) return fail(why);
   s.keepDamagedCopy = false;
+  s.writeProblem.clear();
   return true;
 }
 
@@ -452,6 +488,8 @@ std::string RegistryProblem() {
   EnsureLoaded();
   return State().problem;
 }
+
+std::string RegistryWriteProblem() { return State().writeProblem; }
 
 void FailNextRegistryRename() { State().failNextRename = true; }
 

@@ -9,6 +9,7 @@
 
 #include "app/app.h"
 #include "image_files.h"
+#include "resource.h"
 #include "scenes.h"
 #include "vdesktop.h"
 
@@ -29,6 +30,21 @@ bool ParseSeconds(const std::string &text, double *out) {
 }
 
 bool IsOption(const std::string &arg) { return arg.size() > 2 && arg.compare(0, 2, "--") == 0; }
+
+// A click at the middle of a control of the settings dialog.
+void ClickDialogControl(int id) {
+  RECT r;
+  if (!GetWindowRect(GetDlgItem(SettingsDialog, id), &r)) return;
+  int x = (r.left + r.right) / 2, y = (r.top + r.bottom) / 2;
+  vd::MouseDown(x, y);
+  vd::MouseUp(x, y);
+}
+
+// The user's way to the dialog and the about box: the icon, then About...
+void ScheduleDialogs(const Options &options) {
+  if (options.showDialog || options.showAbout) vd::At(kShowDialogMs, [] { vd::TrayDoubleClick(TRAY_ICON_ID); });
+  if (options.showAbout) vd::At(kShowAboutMs, [] { ClickDialogControl(IDC_ABOUT); });
+}
 
 // Every `scale`-th pixel of every `scale`-th row: the colours stay exact.
 void Shrink(const uint32_t *pixels, int width, int height, int scale, std::vector<uint32_t> *out) {
@@ -56,6 +72,8 @@ std::string Usage() {
          "  --scale N              files at 1/N of the 1024 x 768 screen, 1 to 4 (default 1)\n"
          "  --settings KEY=VALUE... settings stored before the start, whole numbers; the others\n"
          "                         keep their factory values. Keys: " + JoinedSettingNames() + "\n"
+         "  --show-dialog          the settings dialog, shown from the notification icon at 1 s\n"
+         "  --show-about           the about box, opened from the settings dialog at 1.5 s\n"
          "  --quiet                no progress line\n"
          "Needs no display. The same arguments give the same files, byte for byte.\n"
          "The GIF appears only when the recording is complete; Ctrl+C leaves none.\n";
@@ -68,6 +86,10 @@ ParseOutcome ParseArguments(const std::vector<std::string> &args, Options *optio
     if (arg == "--help" || arg == "-h") return ParseOutcome::kHelp;
     if (arg == "--quiet") {
       options->progress = false;
+      continue;
+    }
+    if (arg == "--show-dialog" || arg == "--show-about") {
+      (arg == "--show-dialog" ? options->showDialog : options->showAbout) = true;
       continue;
     }
     bool takesValue = arg == "--seconds" || arg == "--fps" || arg == "--scale" || arg == "--scene" ||
@@ -170,6 +192,7 @@ bool Record(const Options &options, Summary *summary, std::string *error) {
     return false;
   }
   SetUpScene(options.scene);
+  ScheduleDialogs(options);
 
   const int outWidth = kScreenWidth / options.scale, outHeight = kScreenHeight / options.scale;
   if (!options.pngDir.empty()) {

@@ -34,6 +34,10 @@ struct Options {
   std::string pngDir;   // empty: no PNG frames
   SettingValues settings;  // stored before the start, by field index in the stored order
   bool progress = true;    // the \r-updated line on stderr
+  // The settings dialog shown by a double-click on the notification icon at
+  // 1 s; the about box opened from it at 1.5 s (the dialog then shows too).
+  bool showDialog = false;
+  bool showAbout = false;
   // Called for every frame as captured, for callers that look at the pixels.
   std::function<void(const Frame &)> onFrame;
   // When it holds nonzero (a signal's number, set by a handler), the run stops
@@ -65,5 +69,9 @@ bool Record(const Options &options, Summary *summary, std::string *error);
 // Frame period and count for the options: frames at period, 2 * period, ... up to the end.
 int FramePeriodMs(const Options &options);
 int FrameCount(const Options &options);
+
+// When the recorder shows the dialog and opens the about box, in virtual milliseconds.
+constexpr uint64_t kShowDialogMs = 1003;
+constexpr uint64_t kShowAboutMs = 1503;
 
 }  // namespace rec

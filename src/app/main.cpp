@@ -186,6 +186,7 @@ void ResetProgramState() {
   tickCounter = 0;
   drawForward = 1;
   AboutFont = 0;
+  AboutText = 0;
   ResetSettingsState();
   ResetGeometryState();
   ResetSimState();

@@ -547,3 +547,35 @@ TEST(Recorder, TheGifAppearsWhenWholeAndReplacesAnEarlierOneOnlyThen) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(RecorderArguments, ShowDialogAndShowAboutAreFlags) {
+  rec::Options options;
+  std::string error;
+  ASSERT_EQ(Parse({"--show-dialog", "--seconds", "3"}, &options, &error), rec::ParseOutcome::kRun) << error;
+  EXPECT_TRUE(options.showDialog);
+  EXPECT_FALSE(options.showAbout);
+  ASSERT_EQ(Parse({"--show-about"}, &options, &error), rec::ParseOutcome::kRun) << error;
+  EXPECT_TRUE(options.showAbout);
+}
+
+TEST(Recorder, ShowAboutOpensTheSettingsDialogThenTheAboutBoxOverIt) {
+  rec::Options options = Quiet(3, 1);
+  options.showAbout = true;
+  std::vector<bool> dialogShown, aboutShown;
+  options.onFrame = [&](const rec::Frame &) {
+    dialogShown.push_back(IsWindowVisible(SettingsDialog) != FALSE);
+    HWND about = FindWindowA("#32770", "About Mivora");
+    aboutShown.push_back(about && IsWindowVisible(about));
+  };
+  rec::Summary summary;
+  std::string error;
+  ASSERT_TRUE(rec::Record(options, &summary, &error)) << error;
+  // Frames at 1, 2 and 3 s: the dialog from just after 1 s, the about box from 1.5 s on.
+  EXPECT_EQ(dialogShown, (std::vector<bool>{false, true, true}));
+  EXPECT_EQ(aboutShown, (std::vector<bool>{false, true, true}));
+  EXPECT_EQ(summary.frames, 3);
+}
+
+}  // namespace

@@ -20,6 +20,10 @@ struct Config {
   // Keep the records of beeps, repaints, message boxes and menus (see Beeps()).
   // Off, nothing is kept that a long run would accumulate.
   bool recordObservations = false;
+  // The display's physical size (GetDeviceCaps HORZSIZE/VERTSIZE); 0 gives the
+  // size of a 96-dots-per-inch display of this resolution.
+  int widthMm = 0;
+  int heightMm = 0;
 };
 
 // A fresh desktop: every window, timer, message, GDI object and record of the
@@ -163,6 +167,24 @@ int LiveGdiObjects();          // regions, bitmaps, brushes, fonts not yet delet
 int LiveGdiObjects(int type);  // OBJ_REGION 8, OBJ_BITMAP 7, OBJ_BRUSH 2, OBJ_FONT 6
 int LiveDCs();
 uint64_t GdiObjectsCreated();  // every object made since the reset (stock objects excluded)                 // window and memory device contexts not yet released or deleted
+
+// ---------------------------------------------------------------- help
+struct HelpCallRecord {  // one WinHelpA call
+  uint64_t time;
+  HWND hwnd;
+  std::string file;
+  UINT command;
+  ULONG_PTR data;
+  DWORD contextId;    // the context id it showed (0 when none was found)
+  std::string topic;  // the text it showed
+  bool shown;         // a popup was shown
+};
+// The command of the "What's This?" menu that a right click shows before help.
+constexpr UINT kWhatsThisCommand = 1;
+std::vector<HelpCallRecord> HelpCalls();  // the last 1000 calls, oldest first
+HWND HelpPopup();                         // the help popup on the screen, or 0
+std::string HelpPopupText();               // its title, an empty line, its text
+std::string HelpTopicText(DWORD contextId);  // a topic of the help file so shown, empty when it has none
 
 // ---------------------------------------------------------------- registry
 // The registry file of the current desktop, and a damaged file's report.

@@ -42,7 +42,7 @@ struct FontData {
 };
 // A new font handle owning `data`; 0 past the GDI handle quota.
 HFONT AddFont(std::unique_ptr<FontData> data);
-// The data of a created font; nullptr for a stock font or a handle that is not a font.
+// The data of a font (created or stock); nullptr for a handle that is not a font.
 const FontData *FontDataOf(HFONT font);
 // The GetStockObject index of a stock font (SYSTEM_FONT, DEFAULT_GUI_FONT, ...), or -1.
 int StockFontIndex(HFONT font);

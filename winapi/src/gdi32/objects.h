@@ -88,6 +88,28 @@ struct Font : Object {
   std::unique_ptr<FontData> data;
 };
 
+// What SaveDC keeps of a context and RestoreDC puts back.
+struct SavedDC {
+  SavedDC() { pixman_region32_init(&clipRgn); }
+  ~SavedDC() { pixman_region32_fini(&clipRgn); }
+  SavedDC(const SavedDC &) = delete;
+  SavedDC &operator=(const SavedDC &) = delete;
+  HBITMAP bitmapHandle = nullptr;
+  HBRUSH brushHandle = nullptr;
+  HPEN penHandle = nullptr;
+  HFONT fontHandle = nullptr;
+  COLORREF textColor = 0;
+  COLORREF bkColor = 0;
+  int bkMode = OPAQUE;
+  int mapMode = MM_TEXT;
+  int graphicsMode = GM_COMPATIBLE;
+  UINT textAlign = TA_LEFT | TA_TOP;
+  POINT viewportOrg{0, 0};
+  POINT windowOrg{0, 0};
+  bool hasClipRgn = false;
+  pixman_region32_t clipRgn;
+};
+
 struct DC {
   DC();
   ~DC();
@@ -109,6 +131,13 @@ struct DC {
   COLORREF bkColor = RGB(255, 255, 255);
   int bkMode = OPAQUE;
   int mapMode = MM_TEXT;
+  int graphicsMode = GM_COMPATIBLE;
+  UINT textAlign = TA_LEFT | TA_TOP;
+  // MM_TEXT mapping: device = logical - windowOrg + viewportOrg. The world
+  // transform is always the identity (only MWT_IDENTITY is offered).
+  POINT viewportOrg{0, 0};
+  POINT windowOrg{0, 0};
+  std::vector<std::unique_ptr<SavedDC>> saved;  // SaveDC's stack, level 1 first
 
   bool hasExtraClip = false;
   pixman_region32_t extraClip;  // screen coordinates (BeginPaint's update region)
@@ -127,7 +156,7 @@ struct Surface {
   int width = 0;
   int height = 0;
   bool mono = false;
-  int originX = 0;  // the device point that is logical (0, 0)
+  int originX = 0;  // the surface point that is logical (0, 0): window origin and the context's mapping
   int originY = 0;
   const pixman_box32_t *boxes = nullptr;  // where drawing may land, device coordinates, y-x banded
   int boxCount = 0;
@@ -141,6 +170,7 @@ struct State {
   HGDIOBJ stock[18] = {};
   HBITMAP defaultBitmap = nullptr;  // the 1x1 monochrome bitmap of a fresh memory context
   HBRUSH sysBrushes[31] = {};
+  HFONT uiFonts[4] = {};  // the window manager's own fonts (SystemUiFont)
   int stockCount = 0;
   uint64_t created = 0;  // objects made since the reset, stock ones excluded
   void CreateStockObjects();

@@ -15,7 +15,9 @@ struct InputState {
   HWND dragging = nullptr;
   POINT dragOffset{0, 0};
   HWND pressedClose = nullptr;
-  HWND capture = nullptr;  // the window that got the button press
+  HWND pressedHelp = nullptr;
+  HWND helpMode = nullptr;  // the window whose "?" button was clicked
+  HWND capture = nullptr;   // the window that got the button press, or SetCapture's
 };
 
 InputState &In() {
@@ -26,7 +28,14 @@ InputState &In() {
 void ResetInput() { In() = InputState(); }
 ResetHook inputReset(13, ResetInput);
 
-// The deepest visible window under a screen point.
+// Whether a child answers the mouse at a point: statics without SS_NOTIFY
+// let it through to what lies below (HTTRANSPARENT).
+bool TakesMouse(HWND hwnd, int x, int y) {
+  return SendMessageA(hwnd, WM_NCHITTEST, 0, MAKELPARAM(x, y)) != HTTRANSPARENT;
+}
+
+// The deepest visible window under a screen point that takes the mouse. A
+// disabled child takes nothing: its parent gets the mouse instead.
 HWND WindowAt(int x, int y) {
   POINT pt{x, y};
   for (HWND top : TopLevels()) {
@@ -37,13 +46,17 @@ HWND WindowAt(int x, int y) {
     while (deeper) {
       deeper = false;
       Window *cur = Find(found);
-      for (HWND c : cur->children) {
+      RECT client = ClientRectScreen(*cur);
+      if (!PtInRect(&client, pt)) break;
+      std::vector<HWND> kids = cur->children;
+      for (HWND c : kids) {
         Window *cw = Find(c);
-        if (cw && (cw->style & WS_VISIBLE) && PtInRect(&cw->rect, pt)) {
-          found = c;
-          deeper = true;
-          break;
-        }
+        if (!cw || !(cw->style & WS_VISIBLE) || !PtInRect(&cw->rect, pt)) continue;
+        if (!cw->enabled) break;
+        if (!TakesMouse(c, x, y)) continue;
+        found = c;
+        deeper = true;
+        break;
       }
     }
     return found;
@@ -54,13 +67,13 @@ HWND WindowAt(int x, int y) {
 bool InCaption(const Window &w, int x, int y) {
   if ((w.style & WS_CAPTION) != WS_CAPTION || w.parent) return false;
   RECT client = ClientRectScreen(w);
-  return x >= w.rect.left && x < w.rect.right && y >= w.rect.top && y < client.top;
+  int frame = OuterFrameWidth(w.style, w.exStyle);
+  return x >= w.rect.left && x < w.rect.right && y >= w.rect.top && y < client.top - FrameWidth(w.style, w.exStyle) + frame;
 }
 
-bool InCloseBox(const Window &w, int x, int y) {
-  if (!InCaption(w, x, y) || !(w.style & WS_SYSMENU)) return false;
-  RECT client = ClientRectScreen(w);
-  return x >= client.right - 16 && x < client.right - 2;
+bool InCaptionButton(const Window &w, CaptionButton button, int x, int y) {
+  RECT box = CaptionButtonRect(w, button);
+  return PtInRect(&box, POINT{x, y}) != FALSE;
 }
 
 LPARAM ClientPoint(HWND hwnd, int x, int y) {
@@ -69,23 +82,85 @@ LPARAM ClientPoint(HWND hwnd, int x, int y) {
   return MAKELPARAM(pt.x, pt.y);
 }
 
-HWND TopLevelOf(HWND hwnd) {
-  Window *w = Find(hwnd);
-  while (w && w->parent) w = Find(w->parent);
-  return w ? w->handle : nullptr;
+// Context help: the click asks the window under it for help, and ends the mode.
+bool HelpModeClick(int x, int y, UINT message) {
+  InputState &in = In();
+  if (!in.helpMode) return false;
+  bool press = message == WM_LBUTTONDOWN || message == WM_RBUTTONDOWN || message == WM_LBUTTONDBLCLK;
+  if (!press) return message == WM_LBUTTONUP || message == WM_RBUTTONUP;
+  HWND top = in.helpMode;
+  in.helpMode = nullptr;
+  Window *tw = Find(top);
+  if (!tw || message != WM_LBUTTONDOWN || !IsVisibleOnScreen(*tw) || !PtInRect(&tw->rect, POINT{x, y})) return true;
+  HWND target = ChildAtPoint(top, x, y);
+  Window *w = Find(target);
+  HELPINFO info{};
+  info.cbSize = sizeof info;
+  info.iContextType = HELPINFO_WINDOW;
+  info.iCtrlId = w && w->parent ? int(w->id) : 0;
+  info.hItemHandle = target;
+  info.dwContextId = w ? w->contextHelpId : 0;
+  info.MousePos = POINT{x, y};
+  SendMessageA(target, WM_HELP, 0, reinterpret_cast<LPARAM>(&info));
+  return true;
+}
+
+// A window class without CS_DBLCLKS gets a second press as a press.
+UINT ClassMessage(const Window &w, UINT message) {
+  if (message == WM_LBUTTONDBLCLK && !(w.cls && (w.cls->style & CS_DBLCLKS))) return WM_LBUTTONDOWN;
+  return message;
+}
+
+WPARAM ButtonFlags(UINT message) {
+  WPARAM flags = 0;
+  InputState &in = In();
+  if (message == WM_LBUTTONDOWN || message == WM_LBUTTONDBLCLK || (message == WM_MOUSEMOVE && in.keys[VK_LBUTTON]))
+    flags |= MK_LBUTTON;
+  if (message == WM_RBUTTONDOWN || (message == WM_MOUSEMOVE && in.keys[VK_RBUTTON])) flags |= MK_RBUTTON;
+  if (in.keys[VK_SHIFT]) flags |= MK_SHIFT;
+  if (in.keys[VK_CONTROL]) flags |= MK_CONTROL;
+  return flags;
 }
 
 }  // namespace
 
+HWND ChildAtPoint(HWND top, int x, int y) {
+  POINT pt{x, y};
+  HWND found = top;
+  for (bool deeper = true; deeper;) {
+    deeper = false;
+    Window *cur = Find(found);
+    if (!cur) break;
+    for (HWND c : cur->children) {
+      Window *cw = Find(c);
+      if (cw && (cw->style & WS_VISIBLE) && PtInRect(&cw->rect, pt)) {
+        found = c;
+        deeper = true;
+        break;
+      }
+    }
+  }
+  return found;
+}
+
+void EnterHelpMode(HWND top) {
+  if (Find(top)) In().helpMode = top;
+}
+
 void DeliverMouse(int x, int y, UINT message) {
   InputState &in = In();
   in.cursor = POINT{x, y};
+  if (message == WM_LBUTTONDOWN || message == WM_LBUTTONDBLCLK) in.keys[VK_LBUTTON] = true;
+  if (message == WM_LBUTTONUP) in.keys[VK_LBUTTON] = false;
+  if (message == WM_RBUTTONDOWN) in.keys[VK_RBUTTON] = true;
+  if (message == WM_RBUTTONUP) in.keys[VK_RBUTTON] = false;
   HWND owner;
   UINT id, callback;
   if (TrayHitTest(x, y, &owner, &id, &callback)) {
     PostMessageA(owner, callback, id, message);
     return;
   }
+  if (HelpModeClick(x, y, message)) return;
   bool press = message == WM_LBUTTONDOWN || message == WM_RBUTTONDOWN || message == WM_LBUTTONDBLCLK;
   if (message == WM_MOUSEMOVE && in.dragging) {
     if (Find(in.dragging))
@@ -93,10 +168,13 @@ void DeliverMouse(int x, int y, UINT message) {
                    SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     return;
   }
-  if (message == WM_LBUTTONUP && (in.dragging || in.pressedClose)) {
-    HWND close = in.pressedClose;
-    in.dragging = in.pressedClose = nullptr;
-    if (close && Find(close) && InCloseBox(*Find(close), x, y)) PostMessageA(close, WM_SYSCOMMAND, SC_CLOSE, 0);
+  if (message == WM_LBUTTONUP && (in.dragging || in.pressedClose || in.pressedHelp)) {
+    HWND close = in.pressedClose, help = in.pressedHelp;
+    in.dragging = in.pressedClose = in.pressedHelp = nullptr;
+    if (close && Find(close) && InCaptionButton(*Find(close), CaptionButton::Close, x, y))
+      PostMessageA(close, WM_SYSCOMMAND, SC_CLOSE, 0);
+    if (help && Find(help) && InCaptionButton(*Find(help), CaptionButton::Help, x, y))
+      PostMessageA(help, WM_SYSCOMMAND, SC_CONTEXTHELP, 0);
     return;
   }
   HWND target = (in.capture && !press) ? in.capture : WindowAt(x, y);
@@ -110,11 +188,18 @@ void DeliverMouse(int x, int y, UINT message) {
       SetWindowPos(top, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
     else if (tw)
       SetActiveWindow(top);
-    if (message == WM_LBUTTONDOWN && tw && InCloseBox(*tw, x, y)) {
+    w = Find(target);
+    tw = Find(top);
+    if (!w || !tw) return;
+    if (message == WM_LBUTTONDOWN && InCaptionButton(*tw, CaptionButton::Close, x, y)) {
       in.pressedClose = top;
       return;
     }
-    if (message == WM_LBUTTONDOWN && tw && InCaption(*tw, x, y)) {
+    if (message == WM_LBUTTONDOWN && InCaptionButton(*tw, CaptionButton::Help, x, y)) {
+      in.pressedHelp = top;
+      return;
+    }
+    if (message == WM_LBUTTONDOWN && InCaption(*tw, x, y)) {
       in.dragging = top;
       in.dragOffset = POINT{x - tw->rect.left, y - tw->rect.top};
       return;
@@ -122,9 +207,8 @@ void DeliverMouse(int x, int y, UINT message) {
     in.capture = target;
   }
   RECT client = ClientRectScreen(*w);
-  if (!PtInRect(&client, POINT{x, y}) && !in.capture) return;
-  PostMessageA(target, message, message == WM_MOUSEMOVE ? 0 : (message == WM_RBUTTONDOWN ? 2 : 1),
-               ClientPoint(target, x, y));
+  if (!PtInRect(&client, POINT{x, y}) && !in.capture && !(message == WM_LBUTTONUP || message == WM_RBUTTONUP)) return;
+  PostMessageA(target, ClassMessage(*w, message), ButtonFlags(message), ClientPoint(target, x, y));
 }
 
 }  // namespace vd::user
@@ -163,6 +247,11 @@ void TrayRightClick(UINT iconId) {
 void KeyDown(int vk) {
   if (vk < 0 || vk > 255) return;
   In().keys[vk] = true;
+  // Esc leaves context-help mode and goes no further.
+  if (vk == VK_ESCAPE && In().helpMode) {
+    In().helpMode = nullptr;
+    return;
+  }
   HWND target = GetFocus() ? GetFocus() : GetActiveWindow();
   bool alt = In().keys[VK_MENU];
   if (target) PostMessageA(target, alt ? WM_SYSKEYDOWN : WM_KEYDOWN, WPARAM(vk), 1);
@@ -191,6 +280,21 @@ BOOL WINAPI GetCursorPos(LPPOINT pt) {
   *pt = In().cursor;
   return TRUE;
 }
+
+HWND WINAPI SetCapture(HWND hwnd) {
+  HWND previous = In().capture;
+  if (Find(hwnd)) In().capture = hwnd;
+  return previous;
+}
+
+BOOL WINAPI ReleaseCapture(void) {
+  HWND previous = In().capture;
+  In().capture = nullptr;
+  if (previous && Find(previous)) SendMessageA(previous, WM_CAPTURECHANGED, 0, 0);
+  return TRUE;
+}
+
+HWND WINAPI GetCapture(void) { return Find(In().capture) ? In().capture : nullptr; }
 
 SHORT WINAPI GetKeyState(int key) {
   if (key < 0 || key > 255) return 0;

@@ -4,6 +4,7 @@
 
 #include "core/platform.h"
 #include "gdi32/gdi.h"
+#include "user32/draw3d.h"
 #include "user32/user.h"
 #include "user32/wnd.h"
 
@@ -43,35 +44,70 @@ HWND NextWindowToPaint() {
   return found;
 }
 
+RECT CaptionButtonRect(const Window &w, CaptionButton button) {
+  if ((w.style & WS_CAPTION) != WS_CAPTION || !(w.style & WS_SYSMENU) || w.parent) return RECT{0, 0, 0, 0};
+  int frame = OuterFrameWidth(w.style, w.exStyle);
+  int right = w.rect.right - frame - 2;
+  int top = w.rect.top + frame + 2;
+  // The close box at the right end; the help button left of it.
+  if (button == CaptionButton::Help) {
+    if (!(w.exStyle & WS_EX_CONTEXTHELP)) return RECT{0, 0, 0, 0};
+    right -= 16 + 2;
+  }
+  return RECT{right - 16, top, right, top + 14};
+}
+
 void DrawFrame(Window &w) {
   w.framePending = false;
-  if ((w.style & WS_CHILD) || w.handle == DesktopHandle()) return;
+  if (w.handle == DesktopHandle()) return;
   RECT client = ClientRectScreen(w);
   if (std::memcmp(&client, &w.rect, sizeof(RECT)) == 0) return;
   Region area;
   DrawableArea(w.handle, false, area.get(), nullptr);
   area.Subtract(client);
   if (area.Empty()) return;
-  // A raised grey border and, for captioned windows, a title bar: dark blue when active.
-  gdi::FillScreen(w.rect, RGB(192, 192, 192), area.get());
-  RECT edge = w.rect;
-  gdi::FillScreen(RECT{edge.left, edge.top, edge.right, edge.top + 1}, RGB(255, 255, 255), area.get());
-  gdi::FillScreen(RECT{edge.left, edge.top, edge.left + 1, edge.bottom}, RGB(255, 255, 255), area.get());
-  gdi::FillScreen(RECT{edge.left, edge.bottom - 1, edge.right, edge.bottom}, RGB(64, 64, 64), area.get());
-  gdi::FillScreen(RECT{edge.right - 1, edge.top, edge.right, edge.bottom}, RGB(64, 64, 64), area.get());
-  if ((w.style & WS_CAPTION) == WS_CAPTION) {
-    RECT bar{client.left, client.top - GetSystemMetrics(SM_CYCAPTION), client.right, client.top - 1};
-    bool active = GetActiveWindow() == w.handle;
-    gdi::FillScreen(bar, active ? RGB(0, 0, 128) : RGB(128, 128, 128), area.get());
-    // The close box at the right of the title bar.
-    RECT box{bar.right - 16, bar.top + 2, bar.right - 2, bar.bottom - 2};
-    gdi::FillScreen(box, RGB(192, 192, 192), area.get());
-    for (int i = 3; i < 11; ++i) {
-      gdi::FillScreen(RECT{box.left + i, box.top + i - 1, box.left + i + 1, box.top + i}, RGB(0, 0, 0), area.get());
-      gdi::FillScreen(RECT{box.right - i - 1, box.top + i - 1, box.right - i, box.top + i}, RGB(0, 0, 0), area.get());
-    }
-    DrawTitleText(w, bar, area.get());
+  draw3d::Canvas c(area.get());
+  RECT rc = w.rect;
+  int frame = OuterFrameWidth(w.style, w.exStyle);
+  if (frame >= 3) {
+    // A raised frame of the face colour: thick (sizing) or dialog.
+    c.Fill(RECT{rc.left, rc.top, rc.right, rc.bottom}, draw3d::Face());
+    draw3d::RaisedEdge(c, rc);
+    rc = RECT{rc.left + frame, rc.top + frame, rc.right - frame, rc.bottom - frame};
+  } else if (frame == 1) {
+    rc = draw3d::Frame(c, rc, GetSysColor(COLOR_WINDOWFRAME), GetSysColor(COLOR_WINDOWFRAME));
   }
+  if ((w.style & WS_CAPTION) == WS_CAPTION) {
+    int height = GetSystemMetrics(SM_CYCAPTION);
+    RECT bar{rc.left, rc.top, rc.right, rc.top + height - 1};
+    c.Fill(RECT{rc.left, bar.bottom, rc.right, rc.top + height}, draw3d::Face());
+    bool active = GetActiveWindow() == w.handle;
+    c.Fill(bar, GetSysColor(active ? COLOR_ACTIVECAPTION : COLOR_INACTIVECAPTION));
+    RECT close = CaptionButtonRect(w, CaptionButton::Close);
+    RECT help = CaptionButtonRect(w, CaptionButton::Help);
+    if (!IsRectEmpty(&close)) draw3d::CaptionButton(c, close, draw3d::Glyph::Close, false);
+    if (!IsRectEmpty(&help)) draw3d::CaptionButton(c, help, draw3d::Glyph::Help, false);
+    RECT text = bar;
+    if (!IsRectEmpty(&help)) text.right = help.left + 16;
+    else if (!IsRectEmpty(&close)) text.right = close.left + 16;
+    DrawTitleText(w, text, area.get());
+    rc.top += height;
+  }
+  // The edges inside the frame: the static edge, then the sunken client edge.
+  if (w.exStyle & WS_EX_STATICEDGE) rc = draw3d::StaticEdge(c, rc);
+  if (w.exStyle & WS_EX_CLIENTEDGE) draw3d::SunkenEdge(c, rc);
+}
+
+// Erases the update region now. Windows does this when it shows or uncovers
+// a window, before WM_PAINT: what a window procedure draws before its
+// BeginPaint (a dialog drawing on a child, say) is not erased afterwards.
+void EraseNow(Window &w) {
+  w.erasePending = false;
+  HDC hdc = gdi::CreateWindowDC(w.handle, true);
+  if (!hdc) return;
+  gdi::SetExtraClip(hdc, w.update.get());
+  SendMessageA(w.handle, WM_ERASEBKGND, reinterpret_cast<WPARAM>(hdc), 0);
+  gdi::ReleaseWindowDC(w.handle, hdc);
 }
 
 void PaintWindow(HWND hwnd) {
@@ -79,6 +115,9 @@ void PaintWindow(HWND hwnd) {
   if (!w) return;
   if (w->framePending) DrawFrame(*w);
   if (w->update.Empty()) return;
+  if (w->erasePending) EraseNow(*w);
+  w = Find(hwnd);
+  if (!w) return;
   SendMessageA(hwnd, WM_PAINT, 0, 0);
   w = Find(hwnd);
   // A window procedure that does not validate would be sent WM_PAINT forever; stop that here.

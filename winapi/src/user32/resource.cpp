@@ -313,6 +313,22 @@ int WINAPI GetMenuStringA(HMENU handle, UINT item, LPSTR text, int maxCount, UIN
 
 BOOL WINAPI DestroyMenu(HMENU handle) { return R().menus.Remove(handle) ? TRUE : FALSE; }
 
+HMENU WINAPI CreatePopupMenu(void) { return reinterpret_cast<HMENU>(R().menus.Add(std::make_unique<Menu>())); }
+
+BOOL WINAPI AppendMenuA(HMENU handle, UINT flags, UINT_PTR id, LPCSTR text) {
+  Menu *menu = R().menus.Find(handle);
+  if (!menu) return FALSE;
+  MenuItem item;
+  item.flags = flags;
+  if (flags & MF_POPUP)
+    item.popup = reinterpret_cast<HMENU>(id);
+  else
+    item.id = UINT(id);
+  if (!(flags & MF_SEPARATOR) && text) item.text = text;
+  menu->items.push_back(item);
+  return TRUE;
+}
+
 }  // extern "C"
 
 namespace vd::user {

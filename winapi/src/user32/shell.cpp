@@ -209,6 +209,15 @@ bool TrayHitTest(int x, int y, HWND *owner, UINT *id, UINT *callback) {
   return false;
 }
 
+RECT WorkAreaRect() {
+  // The screen less the taskbar along its bottom edge.
+  RECT work{0, 0, TheScreen().width, TheScreen().height};
+  Window *t = Find(S().taskbar);
+  if (t && (t->style & WS_VISIBLE) && t->rect.bottom >= work.bottom && t->rect.top > work.top)
+    work.bottom = t->rect.top;
+  return work;
+}
+
 void TaskbarChanged() {
   if (S().taskbar) InvalidateRect(S().taskbar, nullptr, TRUE);
 }
@@ -276,3 +285,11 @@ void ShowAppWindow(HWND hwnd, bool visible) { ShowWindow(hwnd, visible ? SW_SHOW
 void CloseAppWindow(HWND hwnd) { DestroyWindow(hwnd); }
 
 }  // namespace vd
+
+extern "C" BOOL WINAPI SystemParametersInfoA(UINT action, UINT param, LPVOID out, UINT winIni) {
+  (void)param;
+  (void)winIni;
+  if (action != SPI_GETWORKAREA || !out) return FALSE;
+  *static_cast<RECT *>(out) = WorkAreaRect();
+  return TRUE;
+}

@@ -3,7 +3,8 @@
 and icons that label the settings dialog's controls.
 
     python3 tools/make_art.py                     write everything into res/
-    python3 tools/make_art.py --check             re-read what was written and verify it
+    python3 tools/make_art.py --check             re-read what was written and verify it, and the
+                                                  help topics' source res/help/mivora-help.txt
     python3 tools/make_art.py --preview out.png   contact sheet of the branch, petals and icons, enlarged
     python3 tools/make_art.py --sheet out.png     contact sheet of the settings dialog's pictures, 1x and 4x
 
@@ -814,6 +815,7 @@ def window(p, x0, y0, x1, y1, title=6):
 
 
 def raised(p, x0, y0, x1, y1, light=WHITE, dark=BLACK):
+    """A box edge, light at the top and left; swap the colours for a sunken one."""
     p.line(x0, y0, x1, y0, light)
     p.line(x0, y0, x0, y1, light)
     p.line(x1, y0, x1, y1, dark)
@@ -1552,6 +1554,53 @@ def check_dialog_pictures(load, problems):
     return read
 
 
+# The help file's topics: the context ids of the settings dialog's help table.
+HELP_SOURCE = "help/mivora-help.txt"
+HELP_CONTEXT_IDS = [100, 101, 102, 103, 111, 112, 115, 117, 118, 121, 122, 131, 133, 135, 137, 138, 140, 145,
+                    150, 152, 153, 154, 160, 161, 162, 163, 164, 165, 166, 170]
+
+
+def read_help(text):
+    """{context id: (title, [paragraphs])} as the format at the top of the file
+    describes it; raises ValueError on a line it does not allow."""
+    topics, current = {}, None
+    for number, raw in enumerate(text.splitlines(), 1):
+        line = raw.strip()
+        if raw.startswith(";"):
+            continue
+        if line.startswith("["):
+            close = line.find("]")
+            if close < 2 or not line[1:close].isdigit():
+                raise ValueError("line %d: a topic starts with [N]" % number)
+            cid = int(line[1:close])
+            if cid in topics:
+                raise ValueError("line %d: a second topic for %d" % (number, cid))
+            current = topics[cid] = (line[close + 1:].strip(), [""])
+        elif current is None:
+            if line:
+                raise ValueError("line %d: text before the first topic" % number)
+        elif line:
+            paragraphs = current[1]
+            paragraphs[-1] = (paragraphs[-1] + " " + line).strip()
+        elif current[1][-1]:
+            current[1].append("")
+    return {cid: (title, [p for p in paras if p]) for cid, (title, paras) in topics.items()}
+
+
+def check_help(load, problems):
+    try:
+        topics = read_help(load(HELP_SOURCE).decode("ascii"))
+    except (OSError, UnicodeDecodeError, ValueError) as e:
+        problems.append("%s: %s" % (HELP_SOURCE, e))
+        return
+    if sorted(topics) != HELP_CONTEXT_IDS:
+        problems.append("%s: topics %s, wanted the context ids %s" % (HELP_SOURCE, sorted(topics), HELP_CONTEXT_IDS))
+    for cid, (title, paragraphs) in sorted(topics.items()):
+        words = sum(len(p.split()) for p in paragraphs)
+        if not title or not paragraphs or words > 90:
+            problems.append("%s: topic %d needs a title and a short text (%d words)" % (HELP_SOURCE, cid, words))
+
+
 def check():
     problems = []
 
@@ -1659,6 +1708,7 @@ def check():
             if not (0.3 * w * w < opaque < 0.95 * w * w):
                 problems.append("%s: %dx%d image has %d opaque pixels" % (name, w, w, opaque))
     checked += check_dialog_pictures(load, problems)
+    check_help(load, problems)
     for rel, blob in sorted(fresh.items()):
         try:
             if load(rel) != blob:
@@ -1669,7 +1719,8 @@ def check():
         print("make_art: " + p, file=sys.stderr)
     if problems:
         return 1
-    print("make_art: %d bitmaps and icons, bitmaps.rc, dialog.rc and the 2 program icons are in order" % checked)
+    print("make_art: %d bitmaps and icons, bitmaps.rc, dialog.rc, the 2 program icons and the help topics are in order"
+          % checked)
     return 0
 
 

@@ -100,7 +100,12 @@ INSTANTIATE_TEST_SUITE_P(
                       Correction{IDC_BRANCH_REDRAW, "250", 1, "500"}, Correction{IDC_BRANCH_REDRAW, "500", 0, "500"},
                       Correction{IDC_WIND_STRENGTH, "150", 1, "100"}, Correction{IDC_WIND_STRENGTH, "-5", 1, "0"},
                       Correction{IDC_WIND_STRENGTH, "100", 0, "100"}, Correction{IDC_FLOWERS, "10", 0, "10"},
-                      Correction{IDC_FLUTTER, "-7", 0, "-7"}));
+                      Correction{IDC_FLUTTER, "-7", 0, "-7"}),
+    [](const ::testing::TestParamInfo<Correction> &info) {
+      std::string name = "Box" + std::to_string(info.param.box) + "Typed";
+      for (const char *c = info.param.typed; *c; ++c) name += *c == '-' ? std::string("Minus") : std::string(1, *c);
+      return name;
+    });
 
 TEST_F(DialogTest, TypedNumbersReachTheSettingsAsTheyAreRead) {
   ShowDialog();
@@ -415,6 +420,16 @@ TEST_F(DialogTest, TheTypeIconSelectsItsTypeAndTheTypeInUseReloadsNothing) {
 
 // ---------------------------------------------------------------- help
 
+TEST(HelpIds, EveryControlOfTheTableHasATopicInTheHelpFile) {
+  int pairs = 0;
+  for (const DWORD *p = SettingsHelpIds; p[0]; p += 2, ++pairs) {
+    EXPECT_GE(p[1], 100u);
+    EXPECT_LE(p[1], 170u);
+    EXPECT_FALSE(vd::HelpTopicText(p[1]).empty()) << p[1];
+  }
+  EXPECT_EQ(pairs, 64);
+}
+
 TEST_F(DialogTest, F1OnAControlShowsItsTopicInAPopupThatAKeyCloses) {
   std::vector<vd::HelpCallRecord> calls;
   HWND popup = nullptr, after = nullptr;
@@ -434,6 +449,7 @@ TEST_F(DialogTest, F1OnAControlShowsItsTopicInAPopupThatAKeyCloses) {
   EXPECT_EQ(calls[0].command, UINT(HELP_WM_HELP));
   EXPECT_EQ(calls[0].data, reinterpret_cast<ULONG_PTR>(SettingsHelpIds));
   EXPECT_EQ(calls[0].contextId, 111u);
+  EXPECT_EQ(calls[0].topic.substr(0, 22), "Flowers on the branch\n");
   EXPECT_TRUE(calls[0].shown);
   EXPECT_NE(popup, nullptr);
   EXPECT_EQ(after, nullptr);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "resource.h"
+#include "user32/help.h"
 #include "vdesktop.h"
 
 namespace {
@@ -483,6 +484,21 @@ TEST_F(DialogManagerTest, WinHelpKeepsOnlyTheLastThousandCalls) {
   std::vector<vd::HelpCallRecord> calls = vd::HelpCalls();
   ASSERT_EQ(calls.size(), 1000u);
   EXPECT_EQ(calls.front().data, 5u);
+}
+
+TEST(HelpTopics, CommentsTitlesParagraphsAndStrayLines) {
+  std::map<DWORD, vd::user::HelpTopic> topics;
+  vd::user::ParseHelpTopics(
+      "; a comment\nstray text before any topic\n[7] Seven \n  one\ntwo  \n\n\nthree\n\n"
+      "[x] not a topic\n[8]\n; inside\nfour\n[7] Again\nfive",
+      &topics);
+  ASSERT_EQ(topics.size(), 2u);
+  EXPECT_EQ(topics[7].title, "Again");
+  EXPECT_EQ(topics[7].text, "five");
+  EXPECT_EQ(topics[8].title, "");
+  EXPECT_EQ(topics[8].text, "four");
+  vd::user::ParseHelpTopics("[3] Three\none\ntwo\n\nthree\n[x] more", &topics);
+  EXPECT_EQ(topics[3].text, "one two\n\nthree [x] more");
 }
 
 // ---------------------------------------------------------------- the look

@@ -270,4 +270,28 @@ TEST_F(UserTest, PaintingStaysInsideTheUpdateRegionIconsIncluded) {
   EXPECT_EQ(vd::Pixel(80, 80), 0xFF0000u);
 }
 
+TEST_F(UserTest, IconMaskKeepsTheBackgroundWhereTheColourIsBlackToo) {
+  // Icon 1103 is a blossom on black with its four corners masked out: black
+  // colour bits under a set mask bit leave the screen alone, under a clear one
+  // they paint black.
+  HICON icon = LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCE(IDI_TYPE7));
+  ASSERT_NE(icon, nullptr);
+  ShowWindow(hwnd, SW_SHOW);
+  vd::PaintPending();
+  HDC dc = GetDC(hwnd);
+  RECT area{0, 0, 40, 40};
+  HBRUSH green = CreateSolidBrush(RGB(0, 255, 0));
+  FillRect(dc, &area, green);
+  DeleteObject(green);
+  EXPECT_TRUE(DrawIcon(dc, 0, 0, icon));
+  ReleaseDC(hwnd, dc);
+  POINT o{0, 0};
+  ClientToScreen(hwnd, &o);
+  EXPECT_EQ(vd::Pixel(o.x, o.y), 0x00FF00u);            // masked corner
+  EXPECT_EQ(vd::Pixel(o.x + 31, o.y + 31), 0x00FF00u);  // masked corner
+  EXPECT_EQ(vd::Pixel(o.x + 1, o.y + 1), 0x000000u);    // black, not masked
+  EXPECT_EQ(vd::Pixel(o.x + 16, o.y + 17), 0xFFFF00u);  // the yellow heart
+  EXPECT_EQ(vd::Pixel(o.x + 33, o.y + 5), 0x00FF00u);   // beyond the icon
+}
+
 }  // namespace

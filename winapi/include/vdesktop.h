@@ -198,13 +198,15 @@ struct HelpCallRecord {  // one WinHelpA call
 constexpr UINT kWhatsThisCommand = 1;
 std::vector<HelpCallRecord> HelpCalls();  // the last 1000 calls, oldest first
 HWND HelpPopup();                         // the help popup on the screen, or 0
-std::string HelpPopupText();
-std::string HelpTopic(DWORD contextId);   // a topic of the help file, empty when it has none
+std::string HelpPopupText();               // its title, an empty line, its text
+std::string HelpTopicText(DWORD contextId);  // a topic of the help file so shown, empty when it has none
 
 // ---------------------------------------------------------------- registry
 // The registry file of the current desktop, and a damaged file's report.
 std::string RegistryPath();
 std::string RegistryProblem();  // empty when the file read well (or was absent)
+// Why the last write of the registry file failed; empty when it went well.
+std::string RegistryWriteProblem();
 // For tests: the next write stops after the temporary file is written,
 // as if the process died before the rename.
 void FailNextRegistryRename();

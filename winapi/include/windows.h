@@ -390,6 +390,7 @@ typedef struct tagSIZE {
 #define EN_KILLFOCUS 0x0200
 #define EN_CHANGE 0x0300
 #define EM_SETSEL 0x00B1
+#define SS_LEFT 0x00000000L
 #define SS_ICON 0x00000003L
 #define SS_BITMAP 0x0000000EL
 #define SS_NOTIFY 0x00000100L

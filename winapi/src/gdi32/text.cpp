@@ -327,7 +327,6 @@ int WINAPI DrawTextA(HDC hdc, LPCSTR text, int count, LPRECT rect, UINT format) 
   if (singleLine && (format & (DT_VCENTER | DT_BOTTOM))) {
     // The offset from the top to the bottom of the text; never 0, which means failure.
     drawn = firstY + lineHeight - rect->top;
-    if (format & DT_CALCRECT) drawn = firstY + lineHeight - rect->top;
     if (drawn == 0) drawn = 1;
   }
   return int(std::clamp<long long>(drawn, INT32_MIN, INT32_MAX));

@@ -9,7 +9,8 @@
 namespace vd::user {
 namespace {
 
-constexpr int kMargin = 1;          // between the client edge and the text
+constexpr int kMargin = 2;          // between the client edge and the text, at the left and right
+constexpr int kTopMargin = 1;
 constexpr size_t kDefaultLimit = 30000;
 
 struct EditData : ControlData {
@@ -145,7 +146,7 @@ void Paint(HWND hwnd, HDC hdc, EditData &e) {
     if (n) GetTextExtentPoint32A(hdc, text.c_str(), int(n), &size);
     return int(size.cx);
   };
-  int x0 = kMargin - e.scroll, y = kMargin;
+  int x0 = kMargin - e.scroll, y = kTopMargin;
   // The selection shows only while the box has the focus.
   size_t from = e.focused ? SelStart(e) : 0, to = e.focused ? SelEnd(e) : 0;
   if (from > 0) TextOutA(hdc, x0, y, text.c_str(), int(from));

@@ -29,10 +29,11 @@ constexpr int kPadding = 6;
 struct HelpState {
   std::deque<HelpCallRecord> calls;
   HWND popup = nullptr;
-  std::string popupText;
+  HelpTopic shown;            // the topic in the popup
   HFONT popupFont = nullptr;  // borrowed from the dialog the help is for
+  HFONT titleFont = nullptr;  // its bold form, made for the popup
   bool loaded = false;
-  std::map<DWORD, std::string> topics;
+  std::map<DWORD, HelpTopic> topics;
 };
 
 HelpState &H() {
@@ -50,7 +51,7 @@ bool IsKnownFile(LPCSTR file) {
   return name == kHelpFile;
 }
 
-const std::map<DWORD, std::string> &Topics() {
+const std::map<DWORD, HelpTopic> &Topics() {
   HelpState &h = H();
   if (!h.loaded) {
     h.loaded = true;
@@ -77,21 +78,43 @@ void ClosePopup() {
   HelpState &h = H();
   HWND popup = h.popup;
   h.popup = nullptr;
-  h.popupText.clear();
+  h.shown = HelpTopic();
   if (Find(popup)) DestroyWindow(popup);
+  if (h.titleFont) DeleteObject(h.titleFont);
+  h.titleFont = nullptr;
+}
+
+HGDIOBJ TextFont() { return H().popupFont ? static_cast<HGDIOBJ>(H().popupFont) : GetStockObject(DEFAULT_GUI_FONT); }
+
+// The topic's title in bold over its text, laid out in `rc`; with
+// DT_CALCRECT `rc` comes back as the size they take.
+void LayOutTopic(HDC hdc, RECT *rc, UINT extra) {
+  const HelpTopic &t = H().shown;
+  UINT format = DT_LEFT | DT_WORDBREAK | DT_NOPREFIX | extra;
+  RECT title = *rc, text = *rc;
+  int width = 0, height = 0;
+  if (!t.title.empty()) {
+    HGDIOBJ old = SelectObject(hdc, H().titleFont ? static_cast<HGDIOBJ>(H().titleFont) : TextFont());
+    int drawn = DrawTextA(hdc, t.title.c_str(), int(t.title.size()), &title, format);
+    SelectObject(hdc, old);
+    width = title.right - title.left;
+    height = drawn + (t.text.empty() ? 0 : kPadding);
+    text.top += height;
+  }
+  HGDIOBJ old = SelectObject(hdc, TextFont());
+  int drawn = DrawTextA(hdc, t.text.c_str(), int(t.text.size()), &text, format);
+  SelectObject(hdc, old);
+  if (extra & DT_CALCRECT) *rc = RECT{rc->left, rc->top, rc->left + std::max(width, int(text.right - text.left)), rc->top + height + drawn};
 }
 
 void PaintPopup(HWND hwnd, HDC hdc) {
   RECT rc;
   GetClientRect(hwnd, &rc);
   FillRect(hdc, &rc, GetSysColorBrush(COLOR_INFOBK));
-  HGDIOBJ old = H().popupFont ? SelectObject(hdc, H().popupFont) : SelectObject(hdc, GetStockObject(DEFAULT_GUI_FONT));
   SetBkMode(hdc, TRANSPARENT);
   SetTextColor(hdc, GetSysColor(COLOR_INFOTEXT));
   RECT text{kPadding, kPadding, rc.right - kPadding, rc.bottom - kPadding};
-  const std::string &t = H().popupText;
-  DrawTextA(hdc, t.c_str(), int(t.size()), &text, DT_LEFT | DT_WORDBREAK | DT_NOPREFIX);
-  SelectObject(hdc, old);
+  LayOutTopic(hdc, &text, 0);
 }
 
 LRESULT CALLBACK PopupProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -116,7 +139,11 @@ LRESULT CALLBACK PopupProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       if (LOWORD(wParam) == WA_INACTIVE && H().popup == hwnd) ClosePopup();
       return DefWindowProcA(hwnd, msg, wParam, lParam);
     case WM_NCDESTROY:
-      if (H().popup == hwnd) H().popup = nullptr;
+      if (H().popup == hwnd) {
+        H().popup = nullptr;
+        if (H().titleFont) DeleteObject(H().titleFont);
+        H().titleFont = nullptr;
+      }
       return 0;
   }
   return DefWindowProcA(hwnd, msg, wParam, lParam);
@@ -136,17 +163,20 @@ ResetHook helpReset(31, RegisterPopupClass);
 
 // Shows `text` in a popup under the control (above it when there is no room),
 // kept inside the work area.
-void ShowPopup(HWND control, const std::string &text) {
+void ShowPopup(HWND control, const HelpTopic &topic) {
   ClosePopup();
   HelpState &h = H();
   HWND top = TopLevelOf(control);
   h.popupFont = top ? reinterpret_cast<HFONT>(SendMessageA(top, WM_GETFONT, 0, 0)) : nullptr;
-  h.popupText = text;
+  LOGFONTA lf{};
+  if (GetObjectA(TextFont(), sizeof lf, &lf) == sizeof lf) {
+    lf.lfWeight = FW_BOLD;
+    h.titleFont = CreateFontIndirectA(&lf);
+  }
+  h.shown = topic;
   HDC screen = GetDC(nullptr);
-  HGDIOBJ old = SelectObject(screen, h.popupFont ? h.popupFont : GetStockObject(DEFAULT_GUI_FONT));
   RECT size{0, 0, kPopupTextWidth, 0};
-  DrawTextA(screen, text.c_str(), int(text.size()), &size, DT_LEFT | DT_WORDBREAK | DT_NOPREFIX | DT_CALCRECT);
-  SelectObject(screen, old);
+  LayOutTopic(screen, &size, DT_CALCRECT);
   ReleaseDC(nullptr, screen);
   int width = size.right - size.left + 2 * kPadding + 2, height = size.bottom - size.top + 2 * kPadding + 2;
   RECT at{0, 0, 0, 0};
@@ -166,10 +196,13 @@ void ShowPopup(HWND control, const std::string &text) {
   if (h.popup) ShowWindow(h.popup, SW_SHOW);
 }
 
-std::string TopicFor(DWORD context) {
+HelpTopic TopicFor(DWORD context) {
   auto it = Topics().find(context);
-  return it != Topics().end() ? it->second : kNoTopic;
+  return it != Topics().end() ? it->second : HelpTopic{"", kNoTopic};
 }
+
+// What a record keeps of a topic: the words the popup shows.
+std::string Shown(const HelpTopic &t) { return t.title.empty() ? t.text : t.title + "\n\n" + t.text; }
 
 // The control a help request names: the window itself, or for a dialog the
 // control under the pointer (disabled ones included).
@@ -185,8 +218,9 @@ bool ShowControlHelp(HWND control, const DWORD *table, HelpCallRecord &record) {
   DWORD context = 0;
   bool found = LookUpContext(table, GetDlgCtrlID(control), &context);
   record.contextId = found ? context : 0;
-  record.topic = found ? TopicFor(context) : kNoTopic;
-  ShowPopup(control, record.topic);
+  HelpTopic topic = found ? TopicFor(context) : HelpTopic{"", kNoTopic};
+  record.topic = Shown(topic);
+  ShowPopup(control, topic);
   record.shown = H().popup != nullptr;
   return true;
 }
@@ -215,11 +249,11 @@ std::vector<HelpCallRecord> HelpCalls() { return std::vector<HelpCallRecord>(H()
 
 HWND HelpPopup() { return Find(H().popup) ? H().popup : nullptr; }
 
-std::string HelpPopupText() { return HelpPopup() ? H().popupText : std::string(); }
+std::string HelpPopupText() { return HelpPopup() ? Shown(H().shown) : std::string(); }
 
-std::string HelpTopic(DWORD contextId) {
+std::string HelpTopicText(DWORD contextId) {
   auto it = Topics().find(contextId);
-  return it != Topics().end() ? it->second : std::string();
+  return it != Topics().end() ? Shown(it->second) : std::string();
 }
 
 }  // namespace vd
@@ -238,8 +272,8 @@ extern "C" BOOL WINAPI WinHelpA(HWND hwnd, LPCSTR helpFile, UINT command, ULONG_
     if (Find(control) && AskWhatsThis(control)) ShowControlHelp(control, table, record);
   } else if (command == HELP_CONTEXTPOPUP) {
     record.contextId = DWORD(data);
-    record.topic = TopicFor(DWORD(data));
-    ShowPopup(hwnd, record.topic);
+    record.topic = Shown(TopicFor(DWORD(data)));
+    ShowPopup(hwnd, TopicFor(DWORD(data)));
     record.shown = h.popup != nullptr;
   } else if (command == HELP_QUIT) {
     ClosePopup();

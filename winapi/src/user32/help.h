@@ -9,8 +9,13 @@
 
 namespace vd::user {
 
+struct HelpTopic {
+  std::string title;
+  std::string text;  // paragraphs separated by an empty line
+};
+
 // Reads the topics of a help text source (its format is described at the top
 // of res/help/mivora-help.txt). Lines it cannot read are skipped.
-void ParseHelpTopics(const std::string &source, std::map<DWORD, std::string> *topics);
+void ParseHelpTopics(const std::string &source, std::map<DWORD, HelpTopic> *topics);
 
 }  // namespace vd::user

@@ -1,4 +1,6 @@
-// Reading the help text source: topics by context id.
+// Reading the help text source: ';' starts a comment line, "[N] Title" starts
+// the topic of context id N, and the lines after it are its text, neighbouring
+// lines joined into paragraphs that empty lines end.
 #include <cstdlib>
 
 #include "user32/help.h"
@@ -14,40 +16,46 @@ std::string Trim(const std::string &s) {
   return s.substr(a, b - a + 1);
 }
 
+// "[N] Title": the context id and the title; false for any other line.
+bool TopicHeader(const std::string &line, DWORD *id, std::string *title) {
+  if (line.size() < 3 || line[0] != '[' || line[1] < '0' || line[1] > '9') return false;
+  char *end = nullptr;
+  unsigned long n = std::strtoul(line.c_str() + 1, &end, 10);
+  if (!end || *end != ']' || n == 0 || n > 0xFFFFFFFFul) return false;
+  *id = DWORD(n);
+  *title = Trim(end + 1);
+  return true;
+}
+
 }  // namespace
 
-// A topic starts with a line "[id]"; its lines follow, joined into
-// paragraphs; an empty line starts a new paragraph; lines starting with '#'
-// are comments.
-void ParseHelpTopics(const std::string &source, std::map<DWORD, std::string> *topics) {
+void ParseHelpTopics(const std::string &source, std::map<DWORD, HelpTopic> *topics) {
   topics->clear();
-  DWORD current = 0;
-  bool inTopic = false, paragraphBreak = false;
+  HelpTopic *topic = nullptr;
+  bool paragraphEnded = false;
   size_t pos = 0;
-  while (pos <= source.size()) {
+  while (pos < source.size()) {
     size_t end = source.find('\n', pos);
     if (end == std::string::npos) end = source.size();
     std::string line = Trim(source.substr(pos, end - pos));
     pos = end + 1;
-    if (!line.empty() && line[0] == '#') continue;
-    if (line.size() > 2 && line.front() == '[' && line.back() == ']') {
-      char *rest = nullptr;
-      unsigned long id = std::strtoul(line.c_str() + 1, &rest, 10);
-      inTopic = rest && *rest == ']' && id > 0;
-      current = DWORD(id);
-      paragraphBreak = false;
-      if (inTopic) (*topics)[current].clear();
+    if (!line.empty() && line[0] == ';') continue;
+    DWORD id;
+    std::string title;
+    if (TopicHeader(line, &id, &title)) {
+      topic = &(*topics)[id];
+      *topic = HelpTopic{title, ""};
+      paragraphEnded = false;
       continue;
     }
-    if (!inTopic) continue;
-    std::string &text = (*topics)[current];
+    if (!topic) continue;  // text before the first topic
     if (line.empty()) {
-      paragraphBreak = !text.empty();
+      paragraphEnded = true;
       continue;
     }
-    if (!text.empty()) text += paragraphBreak ? "\n\n" : " ";
-    paragraphBreak = false;
-    text += line;
+    if (!topic->text.empty()) topic->text += paragraphEnded ? "\n\n" : " ";
+    paragraphEnded = false;
+    topic->text += line;
   }
 }
 

@@ -13,14 +13,14 @@
 
 #include "app/app.h"
 #include "keymap.h"
+#include "options.h"
 #include "present.h"
 #include "scenes.h"
+#include "settings_args.h"
 #include "vdesktop.h"
 
 namespace {
 
-constexpr int kScreenWidth = 1024;
-constexpr int kScreenHeight = 768;
 constexpr Uint32 kStatsPeriodMs = 1000;
 
 class Host {
@@ -140,22 +140,24 @@ bool RealDisplay() {
 }  // namespace
 
 int main(int argc, char **argv) {
-  bool stats = false;
-  for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--stats") == 0) {
-      stats = true;
-      continue;
-    }
-    bool help = std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0;
-    std::fprintf(help ? stdout : stderr,
-                 "%susage: mivora-desktop [--stats]\n"
-                 "Shows Mivora on a %d x %d virtual desktop in a window, at real time. Drag windows by\n"
-                 "their title bars; double-click the blossom at the bottom right for the settings,\n"
-                 "right-click it for the menu. Closing the window ends the program.\n"
-                 "  --stats   print the frames presented and the ticks run, once a second\n",
-                 help ? "" : "mivora-desktop: unknown argument\n", kScreenWidth, kScreenHeight);
-    return help ? 0 : 2;
+  std::vector<std::string> args(argv + 1, argv + argc);
+  live::Options options;
+  std::string error;
+  switch (live::ParseArguments(args, &options, &error)) {
+    case live::ParseOutcome::kHelp:
+      std::fputs(live::Usage().c_str(), stdout);
+      return 0;
+    case live::ParseOutcome::kVersion:
+      std::fputs(live::VersionText().c_str(), stdout);
+      return 0;
+    case live::ParseOutcome::kError:
+      std::fprintf(stderr, "mivora-desktop: %s\n(mivora-desktop --help lists the options)\n", error.c_str());
+      return 2;
+    case live::ParseOutcome::kRun:
+      break;
   }
+  for (const std::string &warning : options.warnings)
+    std::fprintf(stderr, "mivora-desktop: warning: %s\n", warning.c_str());
   // The window's own surface goes to the display as it is: without this hint SDL
   // would put a renderer behind it, on Xvfb a software OpenGL costing a core's tenth.
   SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
@@ -170,7 +172,7 @@ int main(int argc, char **argv) {
     return 1;
   }
   SDL_Window *window = SDL_CreateWindow("Mivora - virtual desktop", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
-                                        kScreenWidth, kScreenHeight, SDL_WINDOW_RESIZABLE);
+                                        options.width, options.height, SDL_WINDOW_RESIZABLE);
   if (!window || !SDL_GetWindowSurface(window)) {
     NoDisplay(window ? "SDL_GetWindowSurface" : "SDL_CreateWindow");
     if (window) SDL_DestroyWindow(window);
@@ -178,16 +180,34 @@ int main(int argc, char **argv) {
     return 1;
   }
 
+  // Settings given for this run live in a registry of its own, so that the
+  // user's saved settings are neither used nor changed.
+  rec::TempFolder runRegistry;
   vd::Config config;
-  config.width = kScreenWidth;
-  config.height = kScreenHeight;
+  config.width = options.width;
+  config.height = options.height;
   config.virtualTime = false;
+  if (!options.settings.empty()) {
+    if (runRegistry.path().empty()) {
+      std::fprintf(stderr, "mivora-desktop: %s\n", runRegistry.error().c_str());
+      SDL_DestroyWindow(window);
+      SDL_Quit();
+      return 1;
+    }
+    config.registryPath = runRegistry.path() + "/registry.hkcu";
+  }
   vd::Reset(config);
-  rec::SetUpScene("still");
+  if (!options.settings.empty() && !rec::StoreSettings(options.settings, &error)) {
+    std::fprintf(stderr, "mivora-desktop: %s\n", error.c_str());
+    SDL_DestroyWindow(window);
+    SDL_Quit();
+    return 1;
+  }
+  rec::SetUpScene(options.scene);
 
   int code;
   {
-    Host host(window, stats);
+    Host host(window, options.stats);
     vd::SetIdleHook([&host](int ms) { host.Idle(ms); });
     code = WinMain(vd::ModuleInstance(), nullptr, const_cast<char *>(""), SW_SHOWDEFAULT);
     vd::SetIdleHook(nullptr);

@@ -55,12 +55,16 @@ int main(int argc, char **argv) {
     case rec::ParseOutcome::kHelp:
       std::fputs(rec::Usage().c_str(), stdout);
       return 0;
+    case rec::ParseOutcome::kVersion:
+      std::fputs(rec::VersionText().c_str(), stdout);
+      return 0;
     case rec::ParseOutcome::kError:
       std::fprintf(stderr, "mivora-record: %s\n(mivora-record --help lists the options)\n", error.c_str());
       return 2;
     case rec::ParseOutcome::kRun:
       break;
   }
+  for (const std::string &warning : options.warnings) std::fprintf(stderr, "mivora-record: warning: %s\n", warning.c_str());
   CatchStopSignals();
   options.stop = &stopSignal;
   rec::Summary summary;

@@ -71,19 +71,25 @@ std::string Usage() {
          "  --png-dir DIR          every frame as DIR/frame-NNNNN.png\n"
          "  --scale N              files at 1/N of the 1024 x 768 screen, 1 to 4 (default 1)\n"
          "  --settings KEY=VALUE... settings stored before the start, whole numbers; the others\n"
-         "                         keep their factory values. Keys: " + JoinedSettingNames() + "\n"
+         "                         keep their factory values. A value the settings dialog would\n"
+         "                         correct is corrected with a warning:\n" +
+         SettingsHelp() +
          "  --show-dialog          the settings dialog, shown from the notification icon at 1 s\n"
          "  --show-about           the about box, opened from the settings dialog at 1.5 s\n"
          "  --quiet                no progress line\n"
+         "  --version              the program's version\n"
          "Needs no display. The same arguments give the same files, byte for byte.\n"
          "The GIF appears only when the recording is complete; Ctrl+C leaves none.\n";
 }
+
+std::string VersionText() { return std::string("mivora-record ") + kProgramVersion + "\n"; }
 
 ParseOutcome ParseArguments(const std::vector<std::string> &args, Options *options, std::string *error) {
   *options = Options();
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string &arg = args[i];
     if (arg == "--help" || arg == "-h") return ParseOutcome::kHelp;
+    if (arg == "--version") return ParseOutcome::kVersion;
     if (arg == "--quiet") {
       options->progress = false;
       continue;
@@ -142,6 +148,7 @@ ParseOutcome ParseArguments(const std::vector<std::string> &args, Options *optio
     return ParseOutcome::kError;
   }
   if (options->gifPath.empty() && options->pngDir.empty()) options->gifPath = kDefaultGif;
+  options->warnings = CorrectSettings(&options->settings);
   return ParseOutcome::kRun;
 }
 

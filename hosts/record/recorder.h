@@ -33,6 +33,7 @@ struct Options {
   std::string gifPath;  // empty: no GIF
   std::string pngDir;   // empty: no PNG frames
   SettingValues settings;  // stored before the start, by field index in the stored order
+  std::vector<std::string> warnings;  // settings corrected as the settings dialog would
   bool progress = true;    // the \r-updated line on stderr
   // The settings dialog shown by a double-click on the notification icon at
   // 1 s; the about box opened from it at 1.5 s (the dialog then shows too).
@@ -45,11 +46,12 @@ struct Options {
   const volatile std::sig_atomic_t *stop = nullptr;
 };
 
-enum class ParseOutcome { kRun, kHelp, kError };
+enum class ParseOutcome { kRun, kHelp, kVersion, kError };
 
 // Reads the command line (without the program name). On kError `error` says why.
 ParseOutcome ParseArguments(const std::vector<std::string> &args, Options *options, std::string *error);
 std::string Usage();
+std::string VersionText();
 
 struct Summary {
   int frames = 0;  // captured

@@ -2,6 +2,7 @@
 
 #include <stdlib.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -15,42 +16,124 @@
 namespace rec {
 namespace {
 
+// How the settings dialog takes a value: not at all limited, held within
+// [min, max] (each bound moving the value onto it), a flag, or a value the
+// loading of a stored block resets to `factory` when it is outside [min, max].
+enum class Limit { kNone, kClamp, kFlag, kReset };
+
 struct SettingField {
   const char *name;
   LONG SettingsRecord::*field;
+  const char *unit;
+  LONG factory;
+  Limit limit;
+  LONG min;
+  LONG max;
+  const char *meaning;
 };
+
+constexpr LONG kLowest = std::numeric_limits<int32_t>::min();
+constexpr LONG kHighest = std::numeric_limits<int32_t>::max();
 
 // The settings by the names of their fields, in their stored order.
 const SettingField kSettingFields[SETTINGS_FIELD_COUNT] = {
-    {"branchCount", &SettingsRecord::branchCount},
-    {"flowersPerBranch", &SettingsRecord::flowersPerBranch},
-    {"flutter", &SettingsRecord::flutter},
-    {"maxSideSpeed", &SettingsRecord::maxSideSpeed},
-    {"fallSpeed", &SettingsRecord::fallSpeed},
-    {"windowLayerThickness", &SettingsRecord::windowLayerThickness},
-    {"bottomLayerThickness", &SettingsRecord::bottomLayerThickness},
-    {"showBranch", &SettingsRecord::showBranch},
-    {"fallingPetals", &SettingsRecord::fallingPetals},
-    {"windEnabled", &SettingsRecord::windEnabled},
-    {"fallBehindWindows", &SettingsRecord::fallBehindWindows},
-    {"windowLayers", &SettingsRecord::windowLayers},
-    {"bottomLayer", &SettingsRecord::bottomLayer},
-    {"flowerType", &SettingsRecord::flowerType},
-    {"tickInterval", &SettingsRecord::tickInterval},
-    {"branchRedrawInterval", &SettingsRecord::branchRedrawInterval},
-    {"calmPeriod", &SettingsRecord::calmPeriod},
-    {"maxWindStrength", &SettingsRecord::maxWindStrength},
-    {"windWrap", &SettingsRecord::windWrap},
-    {"strengthenStep", &SettingsRecord::strengthenStep},
-    {"risePeriod", &SettingsRecord::risePeriod},
-    {"blowPeriod", &SettingsRecord::blowPeriod},
-    {"weakenStep", &SettingsRecord::weakenStep},
-    {"branchX", &SettingsRecord::branchX},
+    {"branchCount", &SettingsRecord::branchCount, "count", 1, Limit::kReset, 1, 1, "branches (the program has one)"},
+    {"flowersPerBranch", &SettingsRecord::flowersPerBranch, "count", 1, Limit::kClamp, 0, 10, "flowers on the branch"},
+    {"flutter", &SettingsRecord::flutter, "pixels per tick", 2, Limit::kNone, 0, 0, "sideways flutter of a petal"},
+    {"maxSideSpeed", &SettingsRecord::maxSideSpeed, "pixels per tick", 2, Limit::kNone, 0, 0,
+     "fastest sideways speed of a petal"},
+    {"fallSpeed", &SettingsRecord::fallSpeed, "pixels per tick", 4, Limit::kClamp, 3, kHighest,
+     "how fast new petals fall"},
+    {"windowLayerThickness", &SettingsRecord::windowLayerThickness, "pixels", 15, Limit::kNone, 0, 0,
+     "how thick petals pile on windows"},
+    {"bottomLayerThickness", &SettingsRecord::bottomLayerThickness, "pixels", 40, Limit::kNone, 0, 0,
+     "how thick petals pile at the bottom"},
+    {"showBranch", &SettingsRecord::showBranch, "flag", 1, Limit::kFlag, 0, 1, "the branch is drawn"},
+    {"fallingPetals", &SettingsRecord::fallingPetals, "flag", 1, Limit::kFlag, 0, 1, "petals fall"},
+    {"windEnabled", &SettingsRecord::windEnabled, "flag", 1, Limit::kFlag, 0, 1, "the wind blows"},
+    {"fallBehindWindows", &SettingsRecord::fallBehindWindows, "flag", 1, Limit::kFlag, 0, 1,
+     "petals fall on behind windows"},
+    {"windowLayers", &SettingsRecord::windowLayers, "flag", 1, Limit::kFlag, 0, 1, "petals pile on windows"},
+    {"bottomLayer", &SettingsRecord::bottomLayer, "flag", 1, Limit::kFlag, 0, 1, "petals pile at the bottom"},
+    {"flowerType", &SettingsRecord::flowerType, "type", 1, Limit::kReset, 1, 7, "which of the seven flowers"},
+    {"tickInterval", &SettingsRecord::tickInterval, "milliseconds", 50, Limit::kNone, 0, 0,
+     "animation step (below 10 runs at 10)"},
+    {"branchRedrawInterval", &SettingsRecord::branchRedrawInterval, "milliseconds", 500, Limit::kClamp, 500, kHighest,
+     "how often the branch is redrawn"},
+    {"calmPeriod", &SettingsRecord::calmPeriod, "milliseconds", 30000, Limit::kNone, 0, 0, "calm between gusts"},
+    {"maxWindStrength", &SettingsRecord::maxWindStrength, "pixels per tick", 40, Limit::kClamp, 0, 100,
+     "strongest push of the wind"},
+    {"windWrap", &SettingsRecord::windWrap, "flag", 0, Limit::kFlag, 0, 1,
+     "petals blown off one side come back at the other"},
+    {"strengthenStep", &SettingsRecord::strengthenStep, "milliseconds", 100, Limit::kNone, 0, 0,
+     "time for each step up of a rising wind"},
+    {"risePeriod", &SettingsRecord::risePeriod, "milliseconds", 6000, Limit::kNone, 0, 0, "how long the wind rises"},
+    {"blowPeriod", &SettingsRecord::blowPeriod, "milliseconds", 4000, Limit::kNone, 0, 0, "how long the wind blows"},
+    {"weakenStep", &SettingsRecord::weakenStep, "milliseconds", 100, Limit::kNone, 0, 0,
+     "time for each step down of a blowing wind"},
+    {"branchX", &SettingsRecord::branchX, "pixels", 100, Limit::kNone, 0, 0, "where the branch hangs, from the left"},
 };
+
+std::string RangeOf(const SettingField &f) {
+  switch (f.limit) {
+    case Limit::kNone: return "any value";
+    case Limit::kFlag: return "0 or 1";
+    case Limit::kReset: return f.min == f.max ? "always " + std::to_string(f.min) : std::to_string(f.min) + " to " + std::to_string(f.max);
+    case Limit::kClamp:
+      return f.max == kHighest ? std::to_string(f.min) + " or more" : std::to_string(f.min) + " to " + std::to_string(f.max);
+  }
+  return "";
+}
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 }  // namespace
+
+const char *const kProgramVersion = MIVORA_VERSION;
+
+std::string SettingsHelp() {
+  constexpr size_t kIndent = 27, kWidth = 79;
+  std::string help;
+  for (const SettingField &f : kSettingFields) {
+    std::string line = "    " + std::string(f.name);
+    line.resize(kIndent, ' ');
+    std::string text = std::string(f.unit) + ", " + RangeOf(f) + " (factory " + std::to_string(f.factory) + "): " + f.meaning;
+    // Wrapped at word boundaries under the description's column.
+    size_t start = 0;
+    while (start < text.size()) {
+      size_t room = kWidth - kIndent, end = text.size();
+      if (end - start > room) {
+        end = text.rfind(' ', start + room);
+        if (end == std::string::npos || end <= start) end = start + room;
+      }
+      help += line + text.substr(start, end - start) + "\n";
+      line.assign(kIndent, ' ');
+      start = end;
+      while (start < text.size() && text[start] == ' ') ++start;
+    }
+  }
+  return help;
+}
+
+std::vector<std::string> CorrectSettings(SettingValues *settings) {
+  std::vector<std::string> warnings;
+  for (auto &entry : *settings) {
+    if (entry.first < 0 || entry.first >= SETTINGS_FIELD_COUNT) continue;
+    const SettingField &f = kSettingFields[entry.first];
+    long value = entry.second, corrected = value;
+    switch (f.limit) {
+      case Limit::kNone: break;
+      case Limit::kClamp: corrected = std::clamp<long>(value, f.min, f.max); break;
+      case Limit::kFlag: corrected = value != 0 ? 1 : 0; break;
+      case Limit::kReset: corrected = value < f.min || value > f.max ? f.factory : value; break;
+    }
+    if (corrected == value) continue;
+    entry.second = corrected;
+    warnings.push_back("setting " + std::string(f.name) + "=" + std::to_string(value) + " is outside " + RangeOf(f) +
+                       ": using " + std::to_string(corrected) + ", as the settings dialog would");
+  }
+  return warnings;
+}
 
 bool ParseWholeNumber(const std::string &text, long min, long max, long *out) {
   size_t i = 0;

@@ -9,6 +9,9 @@
 
 namespace rec {
 
+// The program's version, as its about box shows it.
+extern const char *const kProgramVersion;
+
 // A whole number in decimal: an optional sign and digits, nothing else (no
 // spaces, no 0x, no exponent), from min to max. False when it is not one.
 bool ParseWholeNumber(const std::string &text, long min, long max, long *out);
@@ -24,6 +27,15 @@ using SettingValues = std::vector<std::pair<int, long>>;
 const std::vector<std::string> &SettingNames();
 int SettingIndex(const std::string &name);
 std::string JoinedSettingNames();
+
+// Each setting's line for a --help text: its name, unit, range and factory value.
+std::string SettingsHelp();
+
+// Brings values to where the settings dialog would put them when it applies
+// its controls (its limits on flowers, fall speed, branch redraw and wind
+// strength; a flag is 0 or 1; the flower type 1 to 7 and one branch, as a
+// stored block is loaded). Returns a warning for each value it changed.
+std::vector<std::string> CorrectSettings(SettingValues *settings);
 
 // Takes one KEY=VALUE pair into `settings` (a later pair for the same key wins).
 bool ParseSettingPair(const std::string &pair, SettingValues *settings, std::string *error);

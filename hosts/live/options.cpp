@@ -48,7 +48,7 @@ std::string Usage() {
          "  --version              the program's version\n"
          "  --help                 this text\n"
          "Settings saved from the dialog go to $MIVORA_REGISTRY, or else to\n"
-         "~/.local/share/mivora/registry.hkcu.\n";
+         "$XDG_DATA_HOME/mivora/registry.hkcu (usually ~/.local/share/mivora/).\n";
 }
 
 std::string VersionText() { return std::string("mivora-desktop ") + rec::kProgramVersion + "\n"; }

@@ -6,11 +6,13 @@
 # per second where the host reports them (--stats).
 #
 #   scripts/measure-host.sh [--seconds 30] [--warmup 10] [--screen 1280x1024x24]
-#                           [--before REV] [BINARY...]
+#                           [--before REV] [--scene NAME]... [BINARY...]
 #
 # Without a binary it measures build/hosts/live/mivora-desktop. --before REV
 # builds mivora-desktop as it was at git revision REV (in build/measure-REV) and
 # measures it first, so one run prints the figures before and after side by side.
+# Each --scene measures the binaries that take --scene once with that scene
+# (older ones, which take no options, show their fixed windows).
 # Run it through the CPU lock: /work/dev/locked scripts/measure-host.sh ...
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -19,6 +21,7 @@ seconds=30
 warmup=10
 screen=1280x1024x24
 before=""
+scenes=()
 binaries=()
 while [ $# -gt 0 ]; do
   case "$1" in
@@ -26,7 +29,8 @@ while [ $# -gt 0 ]; do
     --warmup) warmup=$2; shift 2 ;;
     --screen) screen=$2; shift 2 ;;
     --before) before=$2; shift 2 ;;
-    -h|--help) sed -n '2,14p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    --scene) scenes+=("$2"); shift 2 ;;
+    -h|--help) sed -n '2,16p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     -*) echo "measure-host: unknown option $1" >&2; exit 2 ;;
     *) binaries+=("$1"); shift ;;
   esac
@@ -49,7 +53,7 @@ if [ -n "$before" ]; then
     cmake --build "$tree/build" -j2 --target mivora-desktop >/dev/null
   fi
   binaries=("$tree/build/hosts/live/mivora-desktop" "${binaries[@]}")
-  labels=("before ($rev)")
+  labels=("before ($rev)" "after")
 fi
 for b in "${binaries[@]}"; do
   [ -x "$b" ] || { echo "measure-host: no program at $b (build it first: scripts/build.sh)" >&2; exit 1; }
@@ -71,20 +75,19 @@ cleanup() {
 trap cleanup EXIT
 
 display=97
-printf '%-28s %10s %10s %10s %12s %10s\n' "host" "host CPU" "Xvfb CPU" "total" "frames/s" "ticks/s"
-i=0
-for bin in "${binaries[@]}"; do
-  label=${labels[$i]:-$bin}
-  i=$((i + 1))
+printf '%-34s %9s %9s %9s %9s %8s\n' "host" "host CPU" "Xvfb CPU" "total" "frames/s" "ticks/s"
+# One line: label, binary, arguments.
+measure() {
+  local label=$1 bin=$2
+  shift 2
   while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do display=$((display + 1)); done
   Xvfb ":$display" -screen 0 "$screen" -nolisten tcp >"$work/xvfb.log" 2>&1 &
-  xpid=$!
+  local xpid=$!
   pids+=("$xpid")
   for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
-  args=()
-  "$bin" --help 2>/dev/null | grep -q -- '--stats' && args=(--stats)
-  MIVORA_REGISTRY="$work/registry.hkcu" DISPLAY=":$display" "$bin" "${args[@]}" >"$work/host.out" 2>"$work/host.err" &
-  hpid=$!
+  rm -f "$work/registry.hkcu"
+  MIVORA_REGISTRY="$work/registry.hkcu" DISPLAY=":$display" "$bin" "$@" >"$work/host.out" 2>"$work/host.err" &
+  local hpid=$!
   pids+=("$hpid")
   sleep "$warmup"
   if ! kill -0 "$hpid" 2>/dev/null; then
@@ -92,6 +95,7 @@ for bin in "${binaries[@]}"; do
     cat "$work/host.err" >&2
     exit 1
   fi
+  local h0 x0 s0 h1 x1 s1
   h0=$(cpu_ticks "$hpid"); x0=$(cpu_ticks "$xpid"); s0=$(last_stats "$work/host.err")
   sleep "$seconds"
   h1=$(cpu_ticks "$hpid"); x1=$(cpu_ticks "$xpid"); s1=$(last_stats "$work/host.err")
@@ -99,8 +103,7 @@ for bin in "${binaries[@]}"; do
   wait "$hpid" 2>/dev/null || true
   kill "$xpid" 2>/dev/null || true
   wait "$xpid" 2>/dev/null || true
-  pct() { awk -v t="$1" -v hz="$hz" -v s="$seconds" 'BEGIN { printf "%.1f %%", 100 * t / hz / s }'; }
-  fps="-"; tps="-"
+  local fps="-" tps="-" ms
   if [ -n "$s0" ] && [ -n "$s1" ]; then
     ms=$(( $(field ms "$s1") - $(field ms "$s0") ))
     if [ "$ms" -gt 0 ]; then
@@ -108,7 +111,22 @@ for bin in "${binaries[@]}"; do
       tps=$(awk -v n=$(( $(field ticks "$s1") - $(field ticks "$s0") )) -v ms=$ms 'BEGIN { printf "%.1f", 1000 * n / ms }')
     fi
   fi
-  printf '%-28s %10s %10s %10s %12s %10s\n' "$label" "$(pct $((h1 - h0)))" "$(pct $((x1 - x0)))" \
+  printf '%-34s %9s %9s %9s %9s %8s\n' "$label" "$(pct $((h1 - h0)))" "$(pct $((x1 - x0)))" \
     "$(pct $((h1 - h0 + x1 - x0)))" "$fps" "$tps"
+}
+pct() { awk -v t="$1" -v hz="$hz" -v s="$seconds" 'BEGIN { printf "%.1f %%", 100 * t / hz / s }'; }
+
+i=0
+for bin in "${binaries[@]}"; do
+  label=${labels[$i]:-$bin}
+  i=$((i + 1))
+  help=$("$bin" --help 2>/dev/null || true)
+  args=()
+  grep -q -- '--stats' <<<"$help" && args=(--stats)
+  if grep -q -- '--scene' <<<"$help" && [ ${#scenes[@]} -gt 0 ]; then
+    for scene in "${scenes[@]}"; do measure "$label --scene $scene" "$bin" "${args[@]}" --scene "$scene"; done
+  else
+    measure "$label" "$bin" "${args[@]}"
+  fi
 done
 echo "CPU over ${seconds} s after a ${warmup} s warm-up on Xvfb $screen; 100 % is one core."

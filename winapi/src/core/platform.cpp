@@ -70,6 +70,22 @@ ResetHook::ResetHook(int order, void (*fn)()) { ResetHooks().emplace_back(order,
 
 Screen &TheScreen() { return ScreenState(); }
 
+namespace {
+
+// Nobody may take the damage for a long while (the recorder never does): past
+// a few hundred rectangles it becomes its bounding box, which covers it, so
+// that adding to it stays cheap.
+constexpr int kMaxDamageRects = 256;
+
+void KeepDamageSimple(pixman_region32_t *r) {
+  if (pixman_region32_n_rects(r) <= kMaxDamageRects) return;
+  pixman_box32_t box = *pixman_region32_extents(r);
+  pixman_region32_fini(r);
+  pixman_region32_init_rect(r, box.x1, box.y1, unsigned(box.x2 - box.x1), unsigned(box.y2 - box.y1));
+}
+
+}  // namespace
+
 void DamageScreen(int x1, int y1, int x2, int y2) {
   const Screen &s = ScreenState();
   x1 = std::max(x1, 0);
@@ -83,12 +99,14 @@ void DamageScreen(int x1, int y1, int x2, int y2) {
   pixman_box32_t box{x1, y1, x2, y2};
   if (pixman_region32_contains_rectangle(r, &box) == PIXMAN_REGION_IN) return;
   pixman_region32_union_rect(r, r, x1, y1, unsigned(x2 - x1), unsigned(y2 - y1));
+  KeepDamageSimple(r);
 }
 
 void DamageScreen(const pixman_region32_t *region) {
   pixman_region32_t *r = &ScreenDamage().region;
   pixman_region32_union(r, r, const_cast<pixman_region32_t *>(region));
   pixman_region32_intersect_rect(r, r, 0, 0, unsigned(ScreenState().width), unsigned(ScreenState().height));
+  KeepDamageSimple(r);
 }
 const Config &CurrentConfig() { return ConfigState(); }
 

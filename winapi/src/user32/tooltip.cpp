@@ -8,6 +8,7 @@
 #include "core/platform.h"
 #include "gdi32/font.h"
 #include "shellapi.h"
+#include "user32/modal.h"
 #include "user32/wnd.h"
 
 namespace vd::user {
@@ -150,7 +151,8 @@ void TrayTipMouse(int x, int y, UINT message) {
     t.id = slot >= 0 ? icons[size_t(slot)].id : 0;
     t.clicked = false;
   }
-  if (message != WM_MOUSEMOVE) {
+  if (message != WM_MOUSEMOVE || TrackedMenuWindow()) {
+    // A press, or an open menu over the taskbar: no tip until the icon is left.
     HideTip();
     KillTimer(bar, kShowTimer);
     if (slot >= 0) t.clicked = true;

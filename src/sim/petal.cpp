@@ -28,6 +28,12 @@ void StepFlowers() {
   }
 }
 
+// Whether the windows cover every pixel of a rectangle.
+static int WhollyBehindWindows(const RECT *r) {
+  SetRectRgn(ScratchRegion, r->left, r->top, r->right, r->bottom);
+  return CombineRgn(ScratchRegion, ScratchRegion, WindowRegion, RGN_DIFF) == NULLREGION;
+}
+
 void StepPetal(Petal *petal) {
   // A petal whose mask is missing is an empty rectangle at its position:
   // it still moves, but touches nothing.
@@ -114,9 +120,13 @@ void StepPetal(Petal *petal) {
   RECT next = {petal->nextX, petal->nextY, petal->nextX + w, petal->nextY + h};
   petal->nextTouchesWindows = RectInRegion(WindowRegion, &next) ? 1 : 0;
 
-  // 10.
-  if (petal->hidden || petal->fresh)
+  // 10. A hidden petal needs no erasing only when the windows cover all of
+  // its last image: its two probes can lie in two windows while a corner of
+  // it shows between them, and that corner would stay on the desktop.
+  if (petal->fresh)
     petal->eraseMode = ERASE_NONE;
+  else if (petal->hidden)
+    petal->eraseMode = WhollyBehindWindows(&r) ? ERASE_NONE : ERASE_INVALIDATE;
   else if (petal->backgroundStale)
     petal->eraseMode = ERASE_INVALIDATE;
   else

@@ -11,7 +11,8 @@
 namespace {
 
 constexpr uint32_t kDesktop = 0x008080;
-constexpr uint32_t kRed = 0xFF0000;  // stands for pile pixels; no petal has it
+// Stands for pile pixels: a colour that neither a petal nor the desktop has.
+constexpr uint32_t kMark = 0x01FE03;
 constexpr int kReach = 13;           // a petal's largest side
 
 class FragmentTest : public progtest::ProgramTest {
@@ -50,22 +51,23 @@ class FragmentTest : public progtest::ProgramTest {
     return PetalAt(0, x, y);
   }
 
-  // Red on the desktop under the petal, and the petal's background saved
+  // The mark colour on the desktop under the petal, and the petal's background saved
   // there: what a petal saves when it passes just above a pile.
-  static void SaveOverRed(Petal &p) {
+  static void SaveOverMark(Petal &p) {
     HDC dc = GetDC(DrawTarget);
     RECT r{p.x, p.y, p.x + kReach, p.y + kReach};
-    HBRUSH red = CreateSolidBrush(RGB(255, 0, 0));
-    FillRect(dc, &r, red);
-    DeleteObject(red);
+    HBRUSH mark = CreateSolidBrush(RGB(1, 254, 3));
+    FillRect(dc, &r, mark);
+    DeleteObject(mark);
     SavePetalBackground(dc, &p);
     ReleaseDC(DrawTarget, dc);
+    ASSERT_GT(MarkedPixels(), 0);
     ASSERT_EQ(p.backgroundStale, 0);
   }
 
-  static int RedPixels() {
+  static int MarkedPixels() {
     int n = 0;
-    for (int i = 0; i < 1024 * 768; ++i) n += vd::Framebuffer()[i] == kRed;
+    for (int i = 0; i < 1024 * 768; ++i) n += vd::Framebuffer()[i] == kMark;
     return n;
   }
 
@@ -153,11 +155,11 @@ TEST_F(FragmentTest, APetalJustAboveAPileDoesNotCopyThePileBackAfterItsWindowLef
     Settings.flutter = 0;
   });
   Petal &p = OnePetal(400, 275);  // 15 rows above the window, inside its cut box
-  SaveOverRed(p);
+  SaveOverMark(p);
   vd::MoveAppWindow(w, 650, 300);
   vd::PaintPending();
   Tick();  // the box of the old top edge is repainted, then the petal erased
-  EXPECT_EQ(RedPixels(), 0);
+  EXPECT_EQ(MarkedPixels(), 0);
   EXPECT_EQ(p.y, 279);  // it fell on, not landed
 }
 
@@ -172,7 +174,7 @@ TEST_F(FragmentTest, APetalThatDroppedIntoItsWindowDoesNotCopyItsLandingPlaceBac
   RECT size{0, 0, 0, 0};
   GetBitmapSize(&size, branches[0].flowers[0].petals[0].mask);
   Petal &p = OnePetal(400, 300 - size.bottom);  // resting on the window's top edge
-  SaveOverRed(p);
+  SaveOverMark(p);
   Tick();  // it lands: its image stays, and it drops into the window
   ASSERT_EQ(p.landed, 1);
   ASSERT_GT(p.y, 300);
@@ -180,7 +182,7 @@ TEST_F(FragmentTest, APetalThatDroppedIntoItsWindowDoesNotCopyItsLandingPlaceBac
   vd::MoveAppWindow(w, 650, 300);
   vd::PaintPending();
   Tick();
-  EXPECT_EQ(RedPixels(), 0);
+  EXPECT_EQ(MarkedPixels(), 0);
 }
 
 // A repaint the program asks for between ticks, a petal's place inside what
@@ -205,23 +207,23 @@ TEST_P(RepaintBetweenTicksTest, NoSavedBackgroundUnderItIsCopiedBack) {
   Petal &p = OnePetal(GetParam().petal.x, GetParam().petal.y);
   Petal &away = PetalAt(1, GetParam().away.x, GetParam().away.y);
   p.flower->livePetals = 2;
-  SaveOverRed(p);
-  SaveOverRed(away);
+  SaveOverMark(p);
+  SaveOverMark(away);
   GetParam().repaint();
   EXPECT_EQ(p.backgroundStale, 1);
   EXPECT_EQ(away.backgroundStale, 0);  // its place was not repainted
   vd::PaintPending();
   Tick();
-  // The red under the petal was wiped and stays wiped; the far one is copied back.
+  // The mark under the petal was wiped and stays wiped; the far one is copied back.
   RECT kept{GetParam().away.x, GetParam().away.y, GetParam().away.x + kReach, GetParam().away.y + kReach};
-  int red = 0;
+  int marked = 0;
   for (int y = 0; y < 768; ++y)
     for (int x = 0; x < 1024; ++x) {
-      if (vd::Pixel(x, y) != kRed) continue;
+      if (vd::Pixel(x, y) != kMark) continue;
       ASSERT_TRUE(x >= kept.left && x < kept.right && y >= kept.top && y < kept.bottom) << x << "," << y;
-      ++red;
+      ++marked;
     }
-  EXPECT_GT(red, 0);
+  EXPECT_GT(marked, 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(

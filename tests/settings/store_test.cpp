@@ -258,6 +258,7 @@ TEST_F(SettingsStore, AKeyThatCannotBeOpenedGivesFactoryValuesSilentlyAndASaveTh
   { std::ofstream(blocker) << "x"; }
   vd::Config config;
   config.registryPath = blocker + "/registry.hkcu";
+  config.recordObservations = true;
   vd::Reset(config);
   ResetProgramState();
   std::memset(&Settings, 0x55, sizeof Settings);

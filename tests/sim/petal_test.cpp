@@ -91,6 +91,28 @@ TEST_F(PetalTest, LandingOnWindowTopFallsOnUnseenWhenFallingBehind) {
   RunLandingOnWindowTop(LonePetal(0, 100, 200, 1, 4), 1);
 }
 
+// A petal whose two hidden probes lie in two different windows counts as
+// hidden, but a corner of its image shows in the gap between them: it is
+// erased by a repaint, or that corner would stay on the desktop (the stray
+// petal pixels seen along a window's edge after dragging another window).
+TEST_F(PetalTest, AHiddenPetalShowingBetweenTwoWindowsIsErasedByARepaint) {
+  Settings.fallBehindWindows = 1;
+  // Window A covers the top left of the 13 x 10 petal at (100, 200), window B
+  // the pixel past its bottom right; (100..104, 205..209) shows between them.
+  SetRegion(WindowRegion, 50, 150, 106, 205);
+  AddRect(WindowRegion, 105, 205, 200, 300);
+  Petal *petal = LonePetal(0, 100, 200, 0, 4);
+  StepPetal(petal);
+  EXPECT_EQ(1, petal->hidden);
+  EXPECT_EQ(ERASE_INVALIDATE, petal->eraseMode);
+  // Wholly behind one window it needs no erasing.
+  SetRegion(WindowRegion, 50, 150, 200, 300);
+  petal = LonePetal(0, 100, 200, 0, 4);
+  StepPetal(petal);
+  EXPECT_EQ(1, petal->hidden);
+  EXPECT_EQ(ERASE_NONE, petal->eraseMode);
+}
+
 TEST_F(PetalTest, FreshPetalStaysPutWithNothingToEraseButStillGrowsThePile) {
   WindowAt210();
   Petal *petal = LonePetal(0, 100, 200, 1, 4);

@@ -2,6 +2,7 @@
 // loops, checked on the virtual desktop.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -22,6 +23,7 @@ class UserTest : public ::testing::Test {
  protected:
   void SetUp() override {
     vd::Reset();
+    vd::RecordObservations(true);
     received.clear();
     WNDCLASSEXA wc{};
     wc.cbSize = sizeof wc;
@@ -108,6 +110,77 @@ TEST_F(UserTest, PopupMenuReturnsTheChosenCommandOrZero) {
   EXPECT_EQ(TrackPopupMenu(menu, TPM_RETURNCMD, 50, 60, 0, hwnd, nullptr), 0);
   vd::ChooseMenuItem(999);  // not an item of the menu
   EXPECT_EQ(TrackPopupMenu(menu, TPM_RETURNCMD, 50, 60, 0, hwnd, nullptr), 0);
+}
+
+// What the desktop records for tests: nothing unless asked, so a host that runs
+// for days does not fill its memory; the modal loops work the same either way.
+TEST_F(UserTest, RecordsAreKeptOnlyWhileRecordingIsOnAndModalLoopsWorkEitherWay) {
+  HMENU menu = GetSubMenu(LoadMenuA(vd::ModuleInstance(), MAKEINTRESOURCEA(IDM_TRAY)), 0);
+  auto everything = [&](int answer) {
+    MessageBeep(0);
+    InvalidateRect(hwnd, nullptr, TRUE);
+    InvalidateRect(nullptr, nullptr, TRUE);
+    vd::At(vd::Now() + 10, [answer] { vd::AnswerMessageBox(answer); });
+    EXPECT_EQ(MessageBoxA(hwnd, "text", "caption", MB_YESNO), answer);
+    vd::At(vd::Now() + 10, [] { vd::ChooseMenuItem(IDM_EXIT); });
+    EXPECT_EQ(TrackPopupMenu(menu, TPM_RETURNCMD, 5, 5, 0, hwnd, nullptr), IDM_EXIT);
+  };
+  vd::RecordObservations(false);
+  for (int i = 0; i < 100; ++i) everything(IDYES);
+  EXPECT_TRUE(vd::Beeps().empty());
+  EXPECT_TRUE(vd::Repaints().empty());
+  EXPECT_EQ(vd::ScreenRepaints(), 0);
+  EXPECT_TRUE(vd::MessageBoxes().empty());
+  EXPECT_TRUE(vd::Menus().empty());
+
+  vd::RecordObservations(true);
+  everything(IDNO);
+  EXPECT_EQ(vd::Beeps().size(), 1u);
+  // The test's own two calls; the message box's buttons invalidate themselves too.
+  EXPECT_EQ(std::count_if(vd::Repaints().begin(), vd::Repaints().end(),
+                          [this](const vd::RepaintRecord &r) { return r.hwnd == hwnd || !r.hwnd; }),
+            2);
+  EXPECT_EQ(vd::ScreenRepaints(), 1);
+  ASSERT_EQ(vd::MessageBoxes().size(), 1u);
+  EXPECT_EQ(vd::MessageBoxes()[0].answer, IDNO);
+  ASSERT_EQ(vd::Menus().size(), 1u);
+  EXPECT_EQ(vd::Menus()[0].result, UINT(IDM_EXIT));
+  vd::ClearRecords();
+  EXPECT_TRUE(vd::Beeps().empty());
+  EXPECT_TRUE(vd::Repaints().empty());
+  EXPECT_TRUE(vd::MessageBoxes().empty());
+  EXPECT_TRUE(vd::Menus().empty());
+
+  vd::Reset();
+  EXPECT_FALSE(vd::RecordingObservations()) << "off unless a test or host asks";
+  vd::Config config;
+  config.recordObservations = true;
+  vd::Reset(config);
+  EXPECT_TRUE(vd::RecordingObservations());
+}
+
+// An open box keeps its record through ClearRecords, and so does one answered
+// whose loop has yet to return: the loop reads its answer there.
+TEST_F(UserTest, ClearingRecordsInsideModalLoopsKeepsWhatTheLoopsNeed) {
+  vd::At(10, [] {
+    vd::ClearRecords();
+    EXPECT_TRUE(vd::MessageBoxOpen());
+    vd::At(vd::Now() + 10, [] {
+      vd::AnswerMessageBox(IDNO);  // the inner box
+      vd::ClearRecords();
+      EXPECT_EQ(vd::MessageBoxes().size(), 2u);
+    });
+    EXPECT_EQ(MessageBoxA(nullptr, "inner", "inner", MB_YESNO), IDNO);
+    vd::AnswerMessageBox(IDCANCEL);  // the outer box
+    vd::ClearRecords();
+  });
+  EXPECT_EQ(MessageBoxA(nullptr, "outer", "outer", MB_OKCANCEL), IDCANCEL);
+  ASSERT_EQ(vd::MessageBoxes().size(), 1u);
+  EXPECT_EQ(vd::MessageBoxes()[0].caption, "outer");
+  vd::RecordObservations(false);
+  vd::At(vd::Now() + 10, [] { vd::AnswerMessageBox(IDOK); });
+  EXPECT_EQ(MessageBoxA(nullptr, "third", "third", MB_OK), IDOK);
+  EXPECT_EQ(vd::MessageBoxes().size(), 1u) << "what was recorded stays until cleared; the unrecorded box goes";
 }
 
 TEST_F(UserTest, EnumWindowsVisitsFromTheTopAndAFalseVisitEndsItWithZero) {

@@ -21,6 +21,9 @@ struct Config {
   // size of a 96-dots-per-inch display of this resolution.
   int widthMm = 0;
   int heightMm = 0;
+  // Keep the records of beeps, repaints, message boxes and menus (see Beeps()).
+  // Off, nothing is kept that a long run would accumulate.
+  bool recordObservations = false;
 };
 
 // A fresh desktop: every window, timer, message, GDI object and record of the
@@ -45,6 +48,11 @@ void StopAt(uint64_t ms);
 void SetIdleHook(std::function<void(int ms)> hook);
 
 // ---------------------------------------------------------------- records
+// Kept only while recording is on (Config::recordObservations, or switched here
+// at any time); whoever reads them clears them. Off, a message box or menu has
+// its record only while it is open.
+void RecordObservations(bool on);
+bool RecordingObservations();
 struct BeepRecord {
   uint64_t time;
   UINT type;
@@ -57,6 +65,7 @@ struct MessageBoxRecord {
   UINT type;
   bool open;
   int answer;
+  uint64_t serial;  // tells records apart: unique within the desktop
 };
 struct MenuRecord {
   uint64_t time;
@@ -67,6 +76,7 @@ struct MenuRecord {
   RECT rect;  // where the menu was placed on the screen
   UINT result;
   bool open;
+  uint64_t serial;
 };
 struct RepaintRecord {  // one InvalidateRect/InvalidateRgn call
   uint64_t time;
@@ -95,7 +105,9 @@ const std::vector<MessageBoxRecord> &MessageBoxes();
 const std::vector<MenuRecord> &Menus();
 const std::vector<RepaintRecord> &Repaints();
 int ScreenRepaints();  // calls that invalidated every window at once
-void ClearRecords();  // beeps and repaints; message boxes and menus stay
+// Empties the records of beeps and repaints, and those of message boxes and
+// menus that have closed; the open ones stay.
+void ClearRecords();
 std::vector<TimerInfo> Timers();
 bool TimerRunning(HWND hwnd, UINT_PTR id);
 std::vector<TrayIconInfo> TrayIcons();
@@ -140,6 +152,17 @@ HWND CreateAppWindow(const std::string &title, RECT rect, bool visible = true);
 void MoveAppWindow(HWND hwnd, int x, int y);
 void ResizeAppWindow(HWND hwnd, int width, int height);
 void RaiseWindow(HWND hwnd);
+// A desktop icon named `title`: a double-click on it (or its item in the start
+// button's menu) opens the application window of that title at `rect`, or
+// raises it when it is open. Adding a title again only moves where it opens.
+void AddDesktopIcon(const std::string &title, RECT rect);
+struct DesktopIconInfo {
+  std::string title;
+  RECT icon;   // screen coordinates
+  RECT label;
+};
+std::vector<DesktopIconInfo> DesktopIcons();
+RECT StartButton();  // the taskbar's start button, screen coordinates
 void ShowAppWindow(HWND hwnd, bool visible);
 void CloseAppWindow(HWND hwnd);
 // Dispatches pending paint messages now, as an idle message loop would.
@@ -148,6 +171,10 @@ void PaintPending();
 // ---------------------------------------------------------------- pixels and counts
 uint32_t Pixel(int x, int y);  // 0x00RRGGBB
 const uint32_t *Framebuffer();
+// What was drawn on the screen since the last take, as non-overlapping
+// rectangles; taking it starts afresh. A new desktop is damaged all over.
+void TakeScreenDamage(std::vector<RECT> *rects);
+bool ScreenDamaged();
 int ScreenWidth();
 int ScreenHeight();
 bool WritePng(const std::string &path);
@@ -178,6 +205,8 @@ std::string HelpTopicText(DWORD contextId);  // a topic of the help file so show
 // The registry file of the current desktop, and a damaged file's report.
 std::string RegistryPath();
 std::string RegistryProblem();  // empty when the file read well (or was absent)
+// Why the last write of the registry file failed; empty when it went well.
+std::string RegistryWriteProblem();
 // For tests: the next write stops after the temporary file is written,
 // as if the process died before the rename.
 void FailNextRegistryRename();

@@ -142,6 +142,10 @@ typedef struct tagSIZE {
 #define WM_ACTIVATEAPP 0x001C
 #define WM_SETCURSOR 0x0020
 #define WM_MOUSEACTIVATE 0x0021
+#define MA_ACTIVATE 1
+#define MA_ACTIVATEANDEAT 2
+#define MA_NOACTIVATE 3
+#define MA_NOACTIVATEANDEAT 4
 #define WM_GETMINMAXINFO 0x0024
 #define WM_NEXTDLGCTL 0x0028
 #define WM_DRAWITEM 0x002B
@@ -162,6 +166,7 @@ typedef struct tagSIZE {
 #define WM_KEYUP 0x0101
 #define WM_CHAR 0x0102
 #define WM_SYSKEYDOWN 0x0104
+#define KF_ALTDOWN 0x2000
 #define WM_SYSKEYUP 0x0105
 #define WM_SYSCHAR 0x0106
 #define WM_INITDIALOG 0x0110
@@ -232,6 +237,7 @@ typedef struct tagSIZE {
 #define CS_VREDRAW 0x0001
 #define CS_HREDRAW 0x0002
 #define CS_DBLCLKS 0x0008
+#define CS_SAVEBITS 0x0800
 
 #define CW_USEDEFAULT ((int)0x80000000)
 
@@ -283,6 +289,8 @@ typedef struct tagSIZE {
 #define SM_CYSMICON 50
 #define SM_CXDOUBLECLK 36
 #define SM_CYDOUBLECLK 37
+#define SM_CXMINTRACK 34
+#define SM_CYMINTRACK 35
 
 #define IDC_ARROW MAKEINTRESOURCEA(32512)
 #define IDI_APPLICATION MAKEINTRESOURCEA(32512)
@@ -303,11 +311,19 @@ typedef struct tagSIZE {
 #define VK_DOWN 0x28
 #define VK_DELETE 0x2E
 #define VK_F1 0x70
+#define VK_F4 0x73
 
 // ---------------------------------------------------------------- message boxes
 #define MB_OK 0x00000000L
 #define MB_OKCANCEL 0x00000001L
+#define MB_ABORTRETRYIGNORE 0x00000002L
+#define MB_YESNOCANCEL 0x00000003L
 #define MB_YESNO 0x00000004L
+#define MB_RETRYCANCEL 0x00000005L
+#define MB_TYPEMASK 0x0000000FL
+#define MB_DEFBUTTON2 0x00000100L
+#define MB_DEFBUTTON3 0x00000200L
+#define MB_DEFMASK 0x00000F00L
 #define MB_ICONHAND 0x00000010L
 #define MB_ICONEXCLAMATION 0x00000030L
 #define MB_ICONINFORMATION 0x00000040L
@@ -395,6 +411,14 @@ typedef struct tagSIZE {
 #define HTNOWHERE 0
 #define HTCLIENT 1
 #define HTCAPTION 2
+#define HTLEFT 10
+#define HTRIGHT 11
+#define HTTOP 12
+#define HTTOPLEFT 13
+#define HTTOPRIGHT 14
+#define HTBOTTOM 15
+#define HTBOTTOMLEFT 16
+#define HTBOTTOMRIGHT 17
 #define WM_CAPTURECHANGED 0x0215
 #define WA_INACTIVE 0
 #define WA_ACTIVE 1
@@ -457,6 +481,8 @@ typedef struct tagSIZE {
 #define HELP_CONTEXTMENU 0x000aL
 #define SPI_GETWORKAREA 0x0030
 #define COLOR_ACTIVECAPTION 2
+#define COLOR_MENU 4
+#define COLOR_MENUTEXT 7
 #define COLOR_INACTIVECAPTION 3
 #define COLOR_WINDOWFRAME 6
 #define COLOR_WINDOWTEXT 8

@@ -152,6 +152,7 @@ void GetSurface(DC &dc, Surface *out, bool forDrawing) {
   Screen &screen = TheScreen();
   if (screen.pixels.size() != size_t(screen.width) * size_t(screen.height)) return;  // no desktop yet
   out->pixels = screen.pixels.data();
+  out->screen = true;
   out->stride = out->width = screen.width;
   out->height = screen.height;
   out->bounds = pixman_box32_t{0, 0, screen.width, screen.height};

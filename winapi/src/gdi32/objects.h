@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/handles.h"
+#include "core/platform.h"
 #include "gdi32/gdi.h"
 #include "windows.h"
 
@@ -156,6 +157,7 @@ struct Surface {
   int width = 0;
   int height = 0;
   bool mono = false;
+  bool screen = false;  // the screen's pixels: what is drawn is marked as damage
   int originX = 0;  // the surface point that is logical (0, 0): window origin and the context's mapping
   int originY = 0;
   const pixman_box32_t *boxes = nullptr;  // where drawing may land, device coordinates, y-x banded
@@ -165,8 +167,8 @@ struct Surface {
 
 struct State {
   State();
-  HandleTable<Object> objects{0x20000010};
-  HandleTable<DC> dcs{0x30000010};
+  HandleTable<Object> objects{0x20000010, 0x30000000};
+  HandleTable<DC> dcs{0x30000010, 0x40000000};
   HGDIOBJ stock[18] = {};
   HBITMAP defaultBitmap = nullptr;  // the 1x1 monochrome bitmap of a fresh memory context
   HBRUSH sysBrushes[31] = {};
@@ -191,6 +193,11 @@ bool QuotaReached();
 // The surface a context draws on. With `forDrawing` the clip boxes are worked
 // out too (the window's drawable area, BeginPaint's clip, a selected region).
 void GetSurface(DC &dc, Surface *out, bool forDrawing);
+
+// Marks a device box of a screen surface as drawn (nothing for a bitmap).
+inline void MarkDrawn(const Surface &s, const pixman_box32_t &box) {
+  if (s.screen) DamageScreen(box.x1, box.y1, box.x2, box.y2);
+}
 
 // Fills the logical-rectangle part of a surface's clip with a pixel.
 void FillSurface(const Surface &s, int left, int top, int right, int bottom, uint32_t pixel);

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "core/platform.h"
+#include "user32/modal.h"
 #include "user32/wnd.h"
 
 namespace vd::user {
@@ -14,6 +15,10 @@ struct InputState {
   POINT cursor{0, 0};
   HWND dragging = nullptr;
   POINT dragOffset{0, 0};
+  HWND sizing = nullptr;   // the window whose frame is dragged
+  int sizingEdge = 0;      // HTLEFT ... HTBOTTOMRIGHT
+  RECT sizingStart{};      // its rectangle when the drag began
+  POINT sizingFrom{0, 0};  // and the mouse then
   HWND pressedClose = nullptr;
   HWND pressedHelp = nullptr;
   HWND helpMode = nullptr;  // the window whose "?" button was clicked
@@ -74,6 +79,46 @@ bool InCaption(const Window &w, int x, int y) {
 bool InCaptionButton(const Window &w, CaptionButton button, int x, int y) {
   RECT box = CaptionButtonRect(w, button);
   return PtInRect(&box, POINT{x, y}) != FALSE;
+}
+
+// The part of a sizable frame under a point: HTLEFT ... HTBOTTOMRIGHT, or 0.
+// The corners reach along each edge as far as a caption is high, as on Windows.
+int SizingEdgeAt(const Window &w, int x, int y) {
+  if (!(w.style & WS_THICKFRAME) || w.parent || (w.style & WS_CHILD)) return 0;
+  int frame = OuterFrameWidth(w.style, w.exStyle);
+  const RECT &r = w.rect;
+  if (!PtInRect(&r, POINT{x, y})) return 0;
+  RECT inner{r.left + frame, r.top + frame, r.right - frame, r.bottom - frame};
+  if (PtInRect(&inner, POINT{x, y})) return 0;
+  int corner = GetSystemMetrics(SM_CYCAPTION);
+  bool left = x < r.left + corner, right = x >= r.right - corner;
+  bool top = y < r.top + corner, bottom = y >= r.bottom - corner;
+  if (y < inner.top) return left ? HTTOPLEFT : right ? HTTOPRIGHT : HTTOP;
+  if (y >= inner.bottom) return left ? HTBOTTOMLEFT : right ? HTBOTTOMRIGHT : HTBOTTOM;
+  if (x < inner.left) return top ? HTTOPLEFT : bottom ? HTBOTTOMLEFT : HTLEFT;
+  return top ? HTTOPRIGHT : bottom ? HTBOTTOMRIGHT : HTRIGHT;
+}
+
+// A moving or sizing drag follows the mouse only inside the work area, so
+// the part of the title bar (or frame) that was grabbed always stays on the
+// screen, reachable, as Windows keeps it.
+POINT KeptInWorkArea(int x, int y) {
+  RECT work = WorkAreaRect();
+  return POINT{std::clamp(x, int(work.left), int(work.right) - 1), std::clamp(y, int(work.top), int(work.bottom) - 1)};
+}
+
+// The window's rectangle for a frame drag to (x, y), no smaller than the
+// smallest tracking size; the edges that do not move stay where they were.
+RECT SizedRect(const InputState &in, int x, int y) {
+  RECT r = in.sizingStart;
+  int dx = x - in.sizingFrom.x, dy = y - in.sizingFrom.y;
+  int minW = GetSystemMetrics(SM_CXMINTRACK), minH = GetSystemMetrics(SM_CYMINTRACK);
+  int e = in.sizingEdge;
+  if (e == HTLEFT || e == HTTOPLEFT || e == HTBOTTOMLEFT) r.left = std::min(r.left + dx, r.right - minW);
+  if (e == HTRIGHT || e == HTTOPRIGHT || e == HTBOTTOMRIGHT) r.right = std::max(r.right + dx, r.left + minW);
+  if (e == HTTOP || e == HTTOPLEFT || e == HTTOPRIGHT) r.top = std::min(r.top + dy, r.bottom - minH);
+  if (e == HTBOTTOM || e == HTBOTTOMLEFT || e == HTBOTTOMRIGHT) r.bottom = std::max(r.bottom + dy, r.top + minH);
+  return r;
 }
 
 LPARAM ClientPoint(HWND hwnd, int x, int y) {
@@ -154,6 +199,13 @@ void DeliverMouse(int x, int y, UINT message) {
   if (message == WM_LBUTTONUP) in.keys[VK_LBUTTON] = false;
   if (message == WM_RBUTTONDOWN) in.keys[VK_RBUTTON] = true;
   if (message == WM_RBUTTONUP) in.keys[VK_RBUTTON] = false;
+  TrayTipMouse(x, y, message);
+  // An open popup menu takes the mouse wherever it is.
+  if (HWND menu = TrackedMenuWindow()) {
+    PostMessageA(menu, message == WM_LBUTTONDBLCLK ? WM_LBUTTONDOWN : message, ButtonFlags(message),
+                 ClientPoint(menu, x, y));
+    return;
+  }
   HWND owner;
   UINT id, callback;
   if (TrayHitTest(x, y, &owner, &id, &callback)) {
@@ -163,14 +215,23 @@ void DeliverMouse(int x, int y, UINT message) {
   if (HelpModeClick(x, y, message)) return;
   bool press = message == WM_LBUTTONDOWN || message == WM_RBUTTONDOWN || message == WM_LBUTTONDBLCLK;
   if (message == WM_MOUSEMOVE && in.dragging) {
+    POINT p = KeptInWorkArea(x, y);
     if (Find(in.dragging))
-      SetWindowPos(in.dragging, nullptr, x - in.dragOffset.x, y - in.dragOffset.y, 0, 0,
+      SetWindowPos(in.dragging, nullptr, p.x - in.dragOffset.x, p.y - in.dragOffset.y, 0, 0,
                    SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     return;
   }
-  if (message == WM_LBUTTONUP && (in.dragging || in.pressedClose || in.pressedHelp)) {
+  if (message == WM_MOUSEMOVE && in.sizing) {
+    POINT p = KeptInWorkArea(x, y);
+    RECT r = SizedRect(in, p.x, p.y);
+    if (Find(in.sizing))
+      SetWindowPos(in.sizing, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+    return;
+  }
+  if (message == WM_LBUTTONUP && (in.dragging || in.sizing || in.pressedClose || in.pressedHelp)) {
     HWND close = in.pressedClose, help = in.pressedHelp;
-    in.dragging = in.pressedClose = in.pressedHelp = nullptr;
+    in.dragging = in.sizing = in.pressedClose = in.pressedHelp = nullptr;
     if (close && Find(close) && InCaptionButton(*Find(close), CaptionButton::Close, x, y))
       PostMessageA(close, WM_SYSCOMMAND, SC_CLOSE, 0);
     if (help && Find(help) && InCaptionButton(*Find(help), CaptionButton::Help, x, y))
@@ -184,10 +245,16 @@ void DeliverMouse(int x, int y, UINT message) {
   if (press) {
     HWND top = TopLevelOf(target);
     Window *tw = Find(top);
-    if (tw && !(tw->exStyle & WS_EX_TOPMOST) && top != TopLevels().front() && tw->cls->name != "Progman")
+    // The window is raised and activated unless it answers that it is not.
+    LRESULT activate = tw ? SendMessageA(top, WM_MOUSEACTIVATE, WPARAM(top), MAKELPARAM(HTCLIENT, message)) : 0;
+    bool activates = activate != MA_NOACTIVATE && activate != MA_NOACTIVATEANDEAT;
+    tw = Find(top);
+    if (!tw) return;
+    if (activates && !(tw->exStyle & WS_EX_TOPMOST) && top != TopLevels().front() && tw->cls->name != "Progman")
       SetWindowPos(top, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-    else if (tw)
+    else if (activates)
       SetActiveWindow(top);
+    if (activate == MA_NOACTIVATEANDEAT || activate == MA_ACTIVATEANDEAT) return;
     w = Find(target);
     tw = Find(top);
     if (!w || !tw) return;
@@ -197,6 +264,13 @@ void DeliverMouse(int x, int y, UINT message) {
     }
     if (message == WM_LBUTTONDOWN && InCaptionButton(*tw, CaptionButton::Help, x, y)) {
       in.pressedHelp = top;
+      return;
+    }
+    if (message == WM_LBUTTONDOWN && SizingEdgeAt(*tw, x, y)) {
+      in.sizing = top;
+      in.sizingEdge = SizingEdgeAt(*tw, x, y);
+      in.sizingStart = tw->rect;
+      in.sizingFrom = KeptInWorkArea(x, y);
       return;
     }
     if (message == WM_LBUTTONDOWN && InCaption(*tw, x, y)) {
@@ -247,22 +321,29 @@ void TrayRightClick(UINT iconId) {
 void KeyDown(int vk) {
   if (vk < 0 || vk > 255) return;
   In().keys[vk] = true;
+  TrayTipKey();
   // Esc leaves context-help mode and goes no further.
   if (vk == VK_ESCAPE && In().helpMode) {
     In().helpMode = nullptr;
     return;
   }
-  HWND target = GetFocus() ? GetFocus() : GetActiveWindow();
+  // An open popup menu takes the keyboard.
+  HWND target = TrackedMenuWindow();
+  if (!target) target = GetFocus() ? GetFocus() : GetActiveWindow();
   bool alt = In().keys[VK_MENU];
-  if (target) PostMessageA(target, alt ? WM_SYSKEYDOWN : WM_KEYDOWN, WPARAM(vk), 1);
+  // With Alt held the key data carries the context code (KF_ALTDOWN in its high word).
+  LPARAM data = alt ? LPARAM(1 | (KF_ALTDOWN << 16)) : 1;
+  if (target) PostMessageA(target, alt ? WM_SYSKEYDOWN : WM_KEYDOWN, WPARAM(vk), data);
 }
 
 void KeyUp(int vk) {
   if (vk < 0 || vk > 255) return;
   bool alt = In().keys[VK_MENU];
   In().keys[vk] = false;
-  HWND target = GetFocus() ? GetFocus() : GetActiveWindow();
-  if (target) PostMessageA(target, alt ? WM_SYSKEYUP : WM_KEYUP, WPARAM(vk), LPARAM(0xC0000001u));
+  HWND target = TrackedMenuWindow();
+  if (!target) target = GetFocus() ? GetFocus() : GetActiveWindow();
+  LPARAM data = LPARAM(0xC0000001u) | (alt ? LPARAM(KF_ALTDOWN << 16) : 0);
+  if (target) PostMessageA(target, alt ? WM_SYSKEYUP : WM_KEYUP, WPARAM(vk), data);
 }
 
 void SetCursor(int x, int y) { In().cursor = POINT{x, y}; }

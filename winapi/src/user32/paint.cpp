@@ -156,7 +156,7 @@ using namespace vd::user;
 namespace {
 
 void RecordRepaint(HWND hwnd, const RECT &box, bool erase) {
-  Observed().repaints.push_back(RepaintRecord{ClockNow(), hwnd, box, erase});
+  if (Observed().recording) Observed().repaints.push_back(RepaintRecord{ClockNow(), hwnd, box, erase});
 }
 
 // InvalidateRect with no window: every window, frames included, is
@@ -171,7 +171,7 @@ void InvalidateEverything() {
     InvalidateScreenRegion(w, whole, true, false);
     all.push_back(w.handle);
   });
-  Observed().screenRepaints++;
+  if (Observed().recording) Observed().screenRepaints++;
   RecordRepaint(nullptr, RECT{0, 0, 0, 0}, true);
   for (HWND h : all) EraseNow(h);
 }

@@ -43,7 +43,7 @@ RECT Region::Box() const {
 namespace {
 
 struct WindowManager {
-  HandleTable<Window> windows{0x10010};
+  HandleTable<Window> windows{0x10010, 0x30000};
   std::vector<std::unique_ptr<WindowClass>> classes;
   std::vector<HWND> topLevels;  // top first
   HWND desktop = nullptr;
@@ -456,6 +456,7 @@ HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, 
   if (style & WS_CHILD) win->id = LONG_PTR(reinterpret_cast<uintptr_t>(menu));
   Window *w = win.get();
   HWND hwnd = reinterpret_cast<HWND>(WM().windows.Add(std::move(win)));
+  if (!hwnd) return nullptr;  // every window handle is in use
   w->handle = hwnd;
   if (parent)
     Find(parent)->children.push_back(hwnd);  // new child windows go to the bottom of their siblings
@@ -524,6 +525,10 @@ LRESULT WINAPI DefWindowProcA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
           EnterHelpMode(hwnd);
           break;
       }
+      return 0;
+    case WM_SYSKEYDOWN:
+      // Alt+F4 closes the top-level window, as its close box does.
+      if (wParam == VK_F4 && (HIWORD(lParam) & KF_ALTDOWN)) PostMessageA(TopLevelOf(hwnd), WM_SYSCOMMAND, SC_CLOSE, 0);
       return 0;
     case WM_ACTIVATE:
       // An activated window takes the focus.
@@ -941,6 +946,8 @@ int WINAPI GetSystemMetrics(int index) {
     case SM_CYICON: return 32;
     case SM_CXSMICON:
     case SM_CYSMICON: return 16;
+    case SM_CXMINTRACK: return 112;
+    case SM_CYMINTRACK: return 27;
     case SM_CXDOUBLECLK:
     case SM_CYDOUBLECLK: return 4;
   }

@@ -192,5 +192,19 @@ const std::vector<TrayIconInfo> &TrayIconList();  // the shell's notification ic
 RECT TrayIconRect(int slot);
 RECT WorkAreaRect();  // SPI_GETWORKAREA
 bool TrayHitTest(int x, int y, HWND *owner, UINT *id, UINT *callback);
+// The desktop's icons and the start button (launch.cpp). The list view and
+// the taskbar paint them and hand them their mouse presses.
+void PaintDesktopIcons(HWND listView, HDC hdc, const RECT &paint);
+void DesktopIconsMouse(HWND listView, UINT message, POINT screen);
+RECT StartButtonRect();
+void PaintStartButton(HWND taskbar, HDC hdc);
+bool StartButtonPress(HWND taskbar, POINT screen);  // false when the point is not on it
+// The notification area's tooltip: the mouse at a screen point (moved, or a
+// button pressed there), the taskbar's tooltip timers, the icons changed.
+void TrayTipMouse(int x, int y, UINT message);
+void TrayTipTimer(UINT_PTR id);
+void TrayTipKey();  // a key went down: the tip goes, as tooltips go on a key
+void TrayIconsChanged();
+HWND TrayTipWindow();  // the tooltip showing, or nullptr
 
 }  // namespace vd::user

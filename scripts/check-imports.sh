@@ -10,7 +10,9 @@ calls=(RegisterClassExA CreateWindowExA DefWindowProcA ShowWindow SetWindowPos I
   GetKeyState LoadBitmapA Shell_NotifyIconA RegCreateKeyExA RegQueryValueExA RegSetValueExA RegCloseKey
   GetDeviceCaps GetStockObject CreateRectRgn SetRectRgn CombineRgn OffsetRgn GetRgnBox PtInRegion RectInRegion
   DeleteObject GetObjectA CreateCompatibleBitmap CreateCompatibleDC SelectObject GetMapMode SetMapMode BitBlt
-  DeleteDC SelectClipRgn)
+  DeleteDC SelectClipRgn SaveDC RestoreDC SetGraphicsMode ModifyWorldTransform SetViewportOrgEx SetWindowOrgEx
+  DPtoLP CreateFontIndirectA GetTextMetricsA GetDlgItem GetClientRect SetBkMode DrawTextA EndDialog
+  CheckDlgButton IsDlgButtonChecked CheckRadioButton SetWindowTextA DialogBoxParamA WinHelpA)
 imports=$(x86_64-w64-mingw32-objdump -p "$exe" | awk '/DLL Name/ {dll=1} dll && NF >= 3 {print $NF}')
 missing=()
 for c in "${calls[@]}"; do grep -qx "$c" <<<"$imports" || missing+=("$c"); done

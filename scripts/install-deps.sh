@@ -2,7 +2,7 @@
 # Installs the Debian packages Mivora builds with, when any is missing.
 set -euo pipefail
 packages=(build-essential cmake ninja-build pkg-config python3
-  libpixman-1-dev libfreetype-dev libfontconfig-dev fonts-liberation libpng-dev libgif-dev libsdl2-dev
+  libpixman-1-dev libfreetype-dev libfontconfig-dev fonts-liberation fonts-dejavu-core fonts-dejavu-extra libpng-dev libgif-dev libsdl2-dev
   libgtest-dev libbenchmark-dev g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 mingw-w64-tools)
 missing=()
 for p in "${packages[@]}"; do

@@ -25,6 +25,8 @@ int VirtualKeyFor(int key) {
     case SDLK_BACKSPACE: return VK_BACK;
     case SDLK_SPACE: return VK_SPACE;
     case SDLK_DELETE: return VK_DELETE;
+    case SDLK_HOME: return VK_HOME;
+    case SDLK_END: return VK_END;
     case SDLK_LEFT: return VK_LEFT;
     case SDLK_RIGHT: return VK_RIGHT;
     case SDLK_UP: return VK_UP;

@@ -1,6 +1,8 @@
 // mivora-desktop: the virtual desktop in an SDL2 window at real time, with the
-// mouse and keyboard going in. Closing the window ends the run as if time ran
-// out (vd::StopAt now): the message loop returns and the host exits.
+// mouse and keyboard going in. The host presents the screen and feeds it input;
+// every window a user sees is the virtual desktop's. Closing the window ends
+// the run as if time ran out (vd::StopAt now): the message loop returns and
+// the host exits.
 #include <SDL.h>
 
 #include <cstdio>
@@ -11,36 +13,26 @@
 
 #include "app/app.h"
 #include "keymap.h"
-#include "overlay.h"
-#include "text.h"
+#include "options.h"
+#include "present.h"
+#include "scenes.h"
+#include "settings_args.h"
 #include "vdesktop.h"
 
 namespace {
 
-constexpr int kScreenWidth = 1024;
-constexpr int kScreenHeight = 768;
-constexpr Uint32 kMinFrameMs = 10;
-
-struct StartWindow {
-  const char *title;
-  RECT rect;
-};
-
-// A few windows under the branch, so the petals have somewhere to land.
-const StartWindow kStartWindows[] = {
-    {"Notes", RECT{60, 330, 340, 530}},
-    {"Mail", RECT{300, 430, 680, 690}},
-    {"Calendar", RECT{250, 190, 510, 360}},
-};
+constexpr Uint32 kStatsPeriodMs = 1000;
 
 class Host {
  public:
-  Host(SDL_Renderer *renderer, SDL_Texture *texture) : renderer_(renderer), texture_(texture), overlay_(text_) {}
+  Host(SDL_Window *window, bool stats) : window_(window), presenter_(window), stats_(stats) {}
 
-  // Called by the desktop whenever it would wait: present, then take input for up to `ms`.
+  // Called by the desktop whenever it would wait: present what changed, then
+  // take input for up to `ms`, returning early when input went to the desktop.
   void Idle(int ms) {
     Uint32 deadline = SDL_GetTicks() + Uint32(ms > 0 ? ms : 0);
-    Present(false);
+    presenter_.Present();
+    Report();
     while (!quit_) {
       int left = int(deadline - SDL_GetTicks());
       if (left <= 0) break;
@@ -48,33 +40,25 @@ class Host {
       if (!SDL_WaitEventTimeout(&event, left)) break;
       bool fed = Handle(event);
       while (SDL_PollEvent(&event)) fed = Handle(event) || fed;
-      // Input for the desktop: let its message loop take it now.
       if (fed) break;
-      Present(false);
+      presenter_.Present();
     }
   }
 
-  void Present(bool force) {
-    Uint32 now = SDL_GetTicks();
-    if (!force && !dirty_ && now - lastPresent_ < kMinFrameMs) return;
-    lastPresent_ = now;
-    dirty_ = false;
-    int w = vd::ScreenWidth(), h = vd::ScreenHeight();
-    overlay_.Compose(vd::Framebuffer(), w, h, &composed_);
-    SDL_UpdateTexture(texture_, nullptr, composed_.data(), w * int(sizeof(uint32_t)));
-    SDL_RenderClear(renderer_);
-    SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
-    SDL_RenderPresent(renderer_);
-  }
+  void Present() { presenter_.Present(); }
 
  private:
-  static bool OnTrayIcon(int x, int y) {
-    for (const vd::TrayIconInfo &icon : vd::TrayIcons())
-      if (x >= icon.rect.left && x < icon.rect.right && y >= icon.rect.top && y < icon.rect.bottom) return true;
-    return false;
+  // Once a second with --stats: the frames presented and the ticks run so far.
+  void Report() {
+    if (!stats_) return;
+    Uint32 now = SDL_GetTicks();
+    if (now - lastReport_ < kStatsPeriodMs) return;
+    lastReport_ = now;
+    std::fprintf(stderr, "stats: ms=%u frames=%llu ticks=%ld pixels=%llu\n", unsigned(now),
+                 (unsigned long long)presenter_.frames(), long(tickCounter), (unsigned long long)presenter_.pixels());
   }
 
-  static int Clamp(int v, int hi) { return v < 0 ? 0 : (v >= hi ? hi - 1 : v); }
+  POINT Desktop(int x, int y) const { return live::DesktopPoint(presenter_.placement(), x, y); }
 
   // Returns true when something went to the desktop.
   bool Handle(const SDL_Event &e) {
@@ -85,44 +69,31 @@ class Host {
         return true;
       case SDL_WINDOWEVENT:
         if (e.window.event == SDL_WINDOWEVENT_FOCUS_LOST) ReleaseModifiers();
-        dirty_ = true;
+        if (e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED || e.window.event == SDL_WINDOWEVENT_EXPOSED ||
+            e.window.event == SDL_WINDOWEVENT_RESTORED)
+          presenter_.Invalidate();
         return false;
       case SDL_MOUSEMOTION: {
-        int x = Clamp(e.motion.x, vd::ScreenWidth()), y = Clamp(e.motion.y, vd::ScreenHeight());
-        if (overlay_.MouseMove(x, y)) {
-          dirty_ = true;
-          return false;
-        }
-        vd::MouseMove(x, y);
+        POINT p = Desktop(e.motion.x, e.motion.y);
+        vd::MouseMove(p.x, p.y);
         return true;
       }
       case SDL_MOUSEBUTTONDOWN:
       case SDL_MOUSEBUTTONUP: {
         if (e.button.button != SDL_BUTTON_LEFT && e.button.button != SDL_BUTTON_RIGHT) return false;
-        int x = Clamp(e.button.x, vd::ScreenWidth()), y = Clamp(e.button.y, vd::ScreenHeight());
+        POINT p = Desktop(e.button.x, e.button.y);
         int button = e.button.button == SDL_BUTTON_RIGHT ? 1 : 0;
-        bool down = e.type == SDL_MOUSEBUTTONDOWN;
-        if (down ? overlay_.MouseDown(x, y) : overlay_.MouseUp(x, y)) {
-          dirty_ = true;
-          return true;
-        }
-        if (!down) {
-          vd::MouseUp(x, y, button);
-        } else if (button == 0 && e.button.clicks >= 2 && OnTrayIcon(x, y)) {
-          // The second press of a double-click: down, up, double-click, up.
-          vd::DoubleClick(x, y);
-        } else {
-          vd::MouseDown(x, y, button);
-        }
+        if (e.type == SDL_MOUSEBUTTONUP)
+          vd::MouseUp(p.x, p.y, button);
+        else if (button == 0 && e.button.clicks >= 2 && e.button.clicks % 2 == 0)
+          vd::DoubleClick(p.x, p.y);  // the second press of a double-click
+        else
+          vd::MouseDown(p.x, p.y, button);
         return true;
       }
       case SDL_KEYDOWN: {
         int vk = live::VirtualKeyFor(e.key.keysym.sym);
         if (!vk) return false;
-        if (overlay_.KeyDown(vk)) {
-          dirty_ = true;
-          return true;
-        }
         vd::KeyDown(vk);
         return true;
       }
@@ -142,13 +113,10 @@ class Host {
       if (GetKeyState(vk) < 0) vd::KeyUp(vk);
   }
 
-  SDL_Renderer *renderer_;
-  SDL_Texture *texture_;
-  live::TextRenderer text_;
-  live::Overlay overlay_;
-  std::vector<uint32_t> composed_;
-  Uint32 lastPresent_ = 0;
-  bool dirty_ = true;
+  SDL_Window *window_;
+  live::Presenter presenter_;
+  bool stats_;
+  Uint32 lastReport_ = 0;
   bool quit_ = false;
 };
 
@@ -172,16 +140,27 @@ bool RealDisplay() {
 }  // namespace
 
 int main(int argc, char **argv) {
-  for (int i = 1; i < argc; ++i) {
-    bool help = std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0;
-    std::fprintf(help ? stdout : stderr,
-                 "%susage: mivora-desktop\n"
-                 "Shows Mivora on a %d x %d virtual desktop in a window, at real time. Drag windows by\n"
-                 "their title bars; double-click the blossom at the bottom right for the settings,\n"
-                 "right-click it for the menu. Closing the window ends the program.\n",
-                 help ? "" : "mivora-desktop: takes no arguments\n", kScreenWidth, kScreenHeight);
-    return help ? 0 : 2;
+  std::vector<std::string> args(argv + 1, argv + argc);
+  live::Options options;
+  std::string error;
+  switch (live::ParseArguments(args, &options, &error)) {
+    case live::ParseOutcome::kHelp:
+      std::fputs(live::Usage().c_str(), stdout);
+      return 0;
+    case live::ParseOutcome::kVersion:
+      std::fputs(live::VersionText().c_str(), stdout);
+      return 0;
+    case live::ParseOutcome::kError:
+      std::fprintf(stderr, "mivora-desktop: %s\n(mivora-desktop --help lists the options)\n", error.c_str());
+      return 2;
+    case live::ParseOutcome::kRun:
+      break;
   }
+  for (const std::string &warning : options.warnings)
+    std::fprintf(stderr, "mivora-desktop: warning: %s\n", warning.c_str());
+  // The window's own surface goes to the display as it is: without this hint SDL
+  // would put a renderer behind it, on Xvfb a software OpenGL costing a core's tenth.
+  SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
   if (SDL_Init(SDL_INIT_VIDEO) != 0) {
     NoDisplay("SDL_Init");
     return 1;
@@ -193,44 +172,47 @@ int main(int argc, char **argv) {
     return 1;
   }
   SDL_Window *window = SDL_CreateWindow("Mivora - virtual desktop", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
-                                        kScreenWidth, kScreenHeight, SDL_WINDOW_RESIZABLE);
-  if (!window) {
-    NoDisplay("SDL_CreateWindow");
+                                        options.width, options.height, SDL_WINDOW_RESIZABLE);
+  if (!window || !SDL_GetWindowSurface(window)) {
+    NoDisplay(window ? "SDL_GetWindowSurface" : "SDL_CreateWindow");
+    if (window) SDL_DestroyWindow(window);
     SDL_Quit();
     return 1;
   }
-  SDL_Renderer *renderer = SDL_CreateRenderer(window, -1, 0);
-  if (!renderer) renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
-  SDL_Texture *texture = renderer ? SDL_CreateTexture(renderer, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING,
-                                                      kScreenWidth, kScreenHeight)
-                                  : nullptr;
-  if (!texture) {
-    NoDisplay("SDL_CreateRenderer");
-    if (renderer) SDL_DestroyRenderer(renderer);
+
+  // Settings given for this run live in a registry of its own, so that the
+  // user's saved settings are neither used nor changed.
+  rec::TempFolder runRegistry;
+  vd::Config config;
+  config.width = options.width;
+  config.height = options.height;
+  config.virtualTime = false;
+  if (!options.settings.empty()) {
+    if (runRegistry.path().empty()) {
+      std::fprintf(stderr, "mivora-desktop: %s\n", runRegistry.error().c_str());
+      SDL_DestroyWindow(window);
+      SDL_Quit();
+      return 1;
+    }
+    config.registryPath = runRegistry.path() + "/registry.hkcu";
+  }
+  vd::Reset(config);
+  if (!options.settings.empty() && !rec::StoreSettings(options.settings, &error)) {
+    std::fprintf(stderr, "mivora-desktop: %s\n", error.c_str());
     SDL_DestroyWindow(window);
     SDL_Quit();
     return 1;
   }
-  // Mouse positions arrive in desktop pixels however the window is sized.
-  SDL_RenderSetLogicalSize(renderer, kScreenWidth, kScreenHeight);
-
-  vd::Config config;
-  config.width = kScreenWidth;
-  config.height = kScreenHeight;
-  config.virtualTime = false;
-  vd::Reset(config);
-  for (const StartWindow &w : kStartWindows) vd::CreateAppWindow(w.title, w.rect);
+  rec::SetUpScene(options.scene);
 
   int code;
   {
-    Host host(renderer, texture);
+    Host host(window, options.stats);
     vd::SetIdleHook([&host](int ms) { host.Idle(ms); });
     code = WinMain(vd::ModuleInstance(), nullptr, const_cast<char *>(""), SW_SHOWDEFAULT);
     vd::SetIdleHook(nullptr);
-    host.Present(true);
+    host.Present();
   }
-  SDL_DestroyTexture(texture);
-  SDL_DestroyRenderer(renderer);
   SDL_DestroyWindow(window);
   SDL_Quit();
   return code == vd::kTimeUpExitCode ? 0 : code;

@@ -3,10 +3,12 @@
 #include <fcntl.h>
 #include <gif_lib.h>
 #include <png.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 namespace rec {
@@ -35,16 +37,56 @@ const uint32_t kFlowerColours[] = {
 // The notification icon's own shades.
 const uint32_t kIconColours[] = {Rgb(160, 24, 88), Rgb(150, 0, 64), Rgb(255, 168, 196), Rgb(255, 218, 230)};
 
+// A new file beside `path` to write in its stead, readable as the user's
+// umask allows (mkstemp alone would make it private). -1, with the reason, when
+// it cannot be made.
+int OpenBeside(const std::string &path, std::string *temporary, std::string *error) {
+  struct stat st;
+  if (stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+    *error = "cannot write " + path + ": " + std::strerror(EISDIR);
+    return -1;
+  }
+  *temporary = path + ".tmp-XXXXXX";
+  int fd = mkostemp(temporary->data(), O_CLOEXEC);
+  if (fd < 0) {
+    *error = "cannot write " + path + ": " + std::strerror(errno);
+    temporary->clear();
+    return -1;
+  }
+  mode_t mask = umask(0);
+  umask(mask);
+  fchmod(fd, 0666 & ~mask);
+  return fd;
+}
+
+// Puts a finished temporary file in the target's place.
+bool PutInPlace(const std::string &temporary, const std::string &path, std::string *error) {
+  if (rename(temporary.c_str(), path.c_str()) == 0) return true;
+  *error = "cannot write " + path + ": " + std::strerror(errno);
+  unlink(temporary.c_str());
+  return false;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------- PNG
 
-bool WritePngFile(const std::string &path, const uint32_t *pixels, int width, int height) {
+bool WritePngFile(const std::string &path, const uint32_t *pixels, int width, int height, std::string *error) {
   std::vector<uint8_t> rgb(size_t(width) * height * 3);
   for (size_t i = 0, n = size_t(width) * height; i < n; ++i) {
     rgb[3 * i] = uint8_t(Red(pixels[i]));
     rgb[3 * i + 1] = uint8_t(Green(pixels[i]));
     rgb[3 * i + 2] = uint8_t(Blue(pixels[i]));
+  }
+  std::string temporary;
+  int fd = OpenBeside(path, &temporary, error);
+  if (fd < 0) return false;
+  FILE *file = fdopen(fd, "wb");
+  if (!file) {
+    *error = "cannot write " + path + ": " + std::strerror(errno);
+    close(fd);
+    unlink(temporary.c_str());
+    return false;
   }
   png_image image;
   std::memset(&image, 0, sizeof image);
@@ -52,9 +94,17 @@ bool WritePngFile(const std::string &path, const uint32_t *pixels, int width, in
   image.width = png_uint_32(width);
   image.height = png_uint_32(height);
   image.format = PNG_FORMAT_RGB;
-  int ok = png_image_write_to_file(&image, path.c_str(), 0, rgb.data(), width * 3, nullptr);
+  bool ok = png_image_write_to_stdio(&image, file, 0, rgb.data(), width * 3, nullptr) != 0;
   png_image_free(&image);
-  return ok != 0;
+  ok = fflush(file) == 0 && ok;
+  int writeError = errno;
+  ok = fclose(file) == 0 && ok;
+  if (!ok) {
+    *error = "cannot write " + path + ": " + std::strerror(writeError ? writeError : errno);
+    unlink(temporary.c_str());
+    return false;
+  }
+  return PutInPlace(temporary, path, error);
 }
 
 // ---------------------------------------------------------------- palette
@@ -113,24 +163,30 @@ uint8_t Palette::IndexOf(uint32_t rgb) {
 
 // ---------------------------------------------------------------- GIF
 
-GifWriter::~GifWriter() {
+GifWriter::~GifWriter() { Abandon(); }
+
+void GifWriter::Abandon() {
   if (gif_) {
     int error = 0;
     EGifCloseFile(gif_, &error);
+    gif_ = nullptr;
   }
+  if (!temporary_.empty()) unlink(temporary_.c_str());
+  temporary_.clear();
 }
 
 bool GifWriter::Open(const std::string &path, int width, int height, std::string *error) {
-  // Opened here rather than by giflib, which would make the file private to its owner.
-  int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
-  if (fd < 0) {
-    *error = "cannot write " + path + ": " + std::strerror(errno);
-    return false;
-  }
+  Abandon();
+  path_ = path;
+  failed_ = false;
+  failure_.clear();
+  int fd = OpenBeside(path, &temporary_, error);
+  if (fd < 0) return false;
   int code = 0;
   gif_ = EGifOpenFileHandle(fd, &code);
   if (!gif_) {
     close(fd);
+    Abandon();
     *error = "cannot write " + path + ": " + GifErrorString(code);
     return false;
   }
@@ -149,8 +205,9 @@ bool GifWriter::Open(const std::string &path, int width, int height, std::string
        EGifPutExtensionBlock(gif_, 11, "NETSCAPE2.0") == GIF_OK && EGifPutExtensionBlock(gif_, 3, kLoop) == GIF_OK &&
        EGifPutExtensionTrailer(gif_) == GIF_OK;
   if (!ok) {
-    *error = "cannot write " + path + ": " + GifErrorString(gif_->Error);
-    failed_ = true;
+    Fail(std::string(GifErrorString(gif_->Error)) + " (" + std::strerror(errno) + ")");
+    *error = failure_;
+    Abandon();
     return false;
   }
   shown_.assign(size_t(width) * height, 0);
@@ -229,21 +286,30 @@ bool GifWriter::Flush() {
   writtenMs_ = endMs;
   writtenCs_ = endCs;
   pending_.valid = false;
-  if (!ok) failed_ = true;
+  if (!ok) Fail(std::string(GifErrorString(gif_->Error)) + " (" + std::strerror(errno) + ")");
   return ok;
+}
+
+void GifWriter::Fail(const std::string &why) {
+  if (!failed_) failure_ = "cannot write " + path_ + ": " + why;
+  failed_ = true;
 }
 
 bool GifWriter::Close(std::string *error) {
   if (!gif_) return false;
   bool ok = !failed_ && Flush();
   int code = 0;
-  if (EGifCloseFile(gif_, &code) != GIF_OK) {
-    ok = false;
-    *error = std::string("cannot finish the GIF: ") + GifErrorString(code);
-  } else if (!ok) {
-    *error = "cannot write the GIF";
-  }
+  int closed = EGifCloseFile(gif_, &code);
   gif_ = nullptr;
+  if (closed != GIF_OK) {
+    ok = false;
+    *error = "cannot write " + path_ + ": " + GifErrorString(code) + " (" + std::strerror(errno) + ")";
+  } else if (!ok) {
+    *error = failure_.empty() ? "cannot write " + path_ : failure_;
+  }
+  if (ok) ok = PutInPlace(temporary_, path_, error);
+  if (!ok) Abandon();
+  temporary_.clear();
   return ok;
 }
 

@@ -1,5 +1,9 @@
 // mivora-record: records the program on a virtual desktop, without a display.
+#include <signal.h>
+
+#include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -8,10 +12,37 @@
 
 namespace {
 
+volatile std::sig_atomic_t stopSignal = 0;
+
+void OnStopSignal(int signal) { stopSignal = signal; }
+
+// Ctrl+C, kill and a closed terminal stop the run at the next frame, so that
+// it can take away its temporary files before it exits.
+void CatchStopSignals() {
+  struct sigaction action;
+  std::memset(&action, 0, sizeof action);
+  action.sa_handler = OnStopSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
+  // A file size limit (ulimit -f) then fails a write, which is reported, instead of killing the run.
+  std::signal(SIGXFSZ, SIG_IGN);
+}
+
 std::string Absolute(const std::string &path) {
   std::error_code ec;
   std::filesystem::path full = std::filesystem::absolute(path, ec);
   return ec ? path : full.lexically_normal().string();
+}
+
+// What of the PNG frames is there, after a run that did not finish.
+void ReportPngFramesLeft(const rec::Options &options, const rec::Summary &summary) {
+  if (options.pngDir.empty()) return;
+  if (summary.pngFramesWritten == 0)
+    std::fprintf(stderr, "  no PNG frame was written\n");
+  else
+    std::fprintf(stderr, "  PNG frames written before that: %s/frame-00001.png ... frame-%05d.png\n",
+                 Absolute(options.pngDir).c_str(), summary.pngFramesWritten);
 }
 
 }  // namespace
@@ -24,28 +55,42 @@ int main(int argc, char **argv) {
     case rec::ParseOutcome::kHelp:
       std::fputs(rec::Usage().c_str(), stdout);
       return 0;
+    case rec::ParseOutcome::kVersion:
+      std::fputs(rec::VersionText().c_str(), stdout);
+      return 0;
     case rec::ParseOutcome::kError:
       std::fprintf(stderr, "mivora-record: %s\n(mivora-record --help lists the options)\n", error.c_str());
       return 2;
     case rec::ParseOutcome::kRun:
       break;
   }
+  for (const std::string &warning : options.warnings) std::fprintf(stderr, "mivora-record: warning: %s\n", warning.c_str());
+  CatchStopSignals();
+  options.stop = &stopSignal;
   rec::Summary summary;
   bool ok = rec::Record(options, &summary, &error);
-  if (!ok && summary.frames == 0) {
-    std::fprintf(stderr, "mivora-record: %s\n", error.c_str());
-    return 1;
+  const int signal = stopSignal;
+  if (!ok) {
+    if (signal)
+      std::fprintf(stderr, "mivora-record: stopped by signal %d (%s) after %d frames\n", signal, strsignal(signal),
+                   summary.frames);
+    else
+      std::fprintf(stderr, "mivora-record: %s\n", error.c_str());
+    if (!options.gifPath.empty()) std::fprintf(stderr, "  no GIF was written\n");
+    ReportPngFramesLeft(options, summary);
+    return signal ? 128 + signal : 1;
   }
   std::printf("mivora-record: %d frames, %.1f s simulated in %.1f s (%s scene)\n", summary.frames,
               summary.simulatedSeconds, summary.elapsedSeconds, options.scene.c_str());
-  if (!options.gifPath.empty() && summary.gifBytes > 0)
+  if (summary.gifWritten)
     std::printf("  GIF: %s (%.1f KB)\n", Absolute(options.gifPath).c_str(), double(summary.gifBytes) / 1024);
-  if (!options.pngDir.empty() && summary.frames > 0)
+  if (summary.pngFramesWritten > 0)
     std::printf("  PNG frames: %s/frame-00001.png ... frame-%05d.png\n", Absolute(options.pngDir).c_str(),
-                summary.frames);
-  if (!ok) {
-    std::fprintf(stderr, "mivora-record: %s\n", error.c_str());
-    return 1;
+                summary.pngFramesWritten);
+  if (signal) {
+    std::fprintf(stderr, "mivora-record: signal %d (%s) came once the recording was complete\n", signal,
+                 strsignal(signal));
+    return 128 + signal;
   }
   return 0;
 }

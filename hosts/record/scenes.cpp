@@ -33,9 +33,13 @@ struct DefaultSceneState {
   int nextPlace = 0;
 };
 
+// Each window has its desktop icon, which opens it again once it is closed.
 std::vector<HWND> OpenWindows(const std::vector<SceneWindow> &windows) {
   std::vector<HWND> handles;
-  for (const SceneWindow &w : windows) handles.push_back(vd::CreateAppWindow(w.title, w.rect));
+  for (const SceneWindow &w : windows) {
+    vd::AddDesktopIcon(w.title, w.rect);
+    handles.push_back(vd::CreateAppWindow(w.title, w.rect));
+  }
   return handles;
 }
 

@@ -43,7 +43,6 @@ void CreateRegions();
 void Initialize();
 void Cleanup();
 LRESULT CALLBACK MainWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
-void OnTrayNotify(WPARAM iconId, LPARAM mouseMessage);
 void ToggleSettingsDialog();
 void ShowTrayMenu();
 void Shutdown();
@@ -55,8 +54,11 @@ extern int drawForward;
 void Tick();
 void PetalPass();
 void RestartTick(LONG newPeriod, LONG oldPeriod);
+void ResetTickState();
 
-// Puts every piece of static state back to what a fresh process has.
+// Puts every piece of static state back to what a fresh process has: the
+// shell's, the tick's, then each subsystem's.
+void ResetShellState();
 void ResetProgramState();
 
 #endif

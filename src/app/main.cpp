@@ -31,8 +31,11 @@ static void AddTrayIcon(HWND hwnd) {
   TrayIconData.hIcon = LoadIconA(Instance, MAKEINTRESOURCEA(IDI_TRAY));
   std::strcpy(TrayIconData.szTip, "Mivora");
   Shell_NotifyIconA(NIM_ADD, &TrayIconData);
-  TrayMenu = GetSubMenu(LoadMenuA(Instance, MAKEINTRESOURCEA(IDM_TRAY)), 0);
 }
+
+// The icon's menu is sub-menu 0 of the menu resource; the resource's own
+// handle is not kept.
+static void LoadTrayMenu() { TrayMenu = GetSubMenu(LoadMenuA(Instance, MAKEINTRESOURCEA(IDM_TRAY)), 0); }
 
 // The nine regions, empty, in the order start-up makes them.
 void CreateRegions() {
@@ -128,6 +131,7 @@ LRESULT CALLBACK MainWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
   switch (message) {
     case WM_CREATE:
       AddTrayIcon(hwnd);
+      LoadTrayMenu();
       return 0;
     case WM_DESTROY:
       Shutdown();
@@ -175,7 +179,7 @@ int RunMessageLoop() {
   return int(msg.wParam);
 }
 
-void ResetProgramState() {
+void ResetShellState() {
   Instance = 0;
   MainWindow = 0;
   SettingsDialog = 0;
@@ -183,9 +187,12 @@ void ResetProgramState() {
   TrayMenu = 0;
   DisplayColorCount = 0;
   RandomState = 1;
-  tickCounter = 0;
-  drawForward = 1;
-  AboutFont = 0;
+}
+
+// Each subsystem puts back its own state.
+void ResetProgramState() {
+  ResetShellState();
+  ResetTickState();
   ResetSettingsState();
   ResetGeometryState();
   ResetSimState();

@@ -8,9 +8,17 @@
 LONG tickCounter;
 int drawForward = 1;
 
+void ResetTickState() {
+  tickCounter = 0;
+  drawForward = 1;
+}
+
 void Tick() {
   TargetDC = GetDC(DrawTarget);
   RefreshWindowRegion();
+  // Where no view of the desktop was found the target is the desktop window,
+  // whose context draws over every window: clip it to the desktop the refresh
+  // has just found uncovered, as a view's own context is clipped.
   ClipTargetToDesktop();
   if (Settings.showBranch) {
     LONG d = Settings.tickInterval > 0 ? Settings.tickInterval : 1;
@@ -20,7 +28,9 @@ void Tick() {
   }
   if (Settings.fallingPetals || skipDrawOnce == 1) PetalPass();
   drawForward = drawForward ? 0 : 1;
-  tickCounter++;
+  // After 2^31 ticks the count goes on from the lowest value, as a 32-bit
+  // register does; the cadence above keeps working with it.
+  tickCounter = LONG(DWORD(tickCounter) + 1u);
   ReleaseDC(DrawTarget, TargetDC);
 }
 
@@ -29,7 +39,8 @@ void PetalPass() {
   ErasePetals();
   if (removedFlowers > 0) {
     for (int b = 0; b < BranchesInUse(); ++b) {
-      for (LONG j = Settings.flowersPerBranch; j < Settings.flowersPerBranch + removedFlowers && j < FLOWER_SLOTS; ++j) {
+      long long end = (long long)Settings.flowersPerBranch + removedFlowers;
+      for (long long j = Settings.flowersPerBranch; j < end && j < FLOWER_SLOTS; ++j) {
         if (j < 0) continue;
         Flower *flower = &branches[b].flowers[j];
         ReseedFlower(flower);

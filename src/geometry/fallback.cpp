@@ -56,18 +56,6 @@ void UpdateDrawTarget() {
   UpdateWindow(DrawTarget);
 }
 
-// Every window repainted, background and all, now: the branch, the petals and
-// the piles are wiped from the screen.
-void RepaintScreen() {
-  InvalidateRect(0, 0, TRUE);
-  UpdateWindow(0);
-  // Where the program draws on the desktop window, its erase needs the owner.
-  if (DrawTarget == GetDesktopWindow()) {
-    InvalidateRect(DrawTarget, 0, TRUE);
-    UpdateDrawTarget();
-  }
-}
-
 // Has a window that stands where windows did not stand before (ScratchRegion)
 // repaint itself whole, frame and all, in its own time.
 static BOOL CALLBACK RepaintCoveringWindow(HWND window, LPARAM lParam) {

@@ -28,8 +28,8 @@ extern RECT DesktopRect;
 extern int ListViewSeen;
 extern LONG ScreenWidth;
 extern LONG ScreenHeight;
-// RebuildGeometry calls under way; a flip seen inside one starts no other.
-extern int RebuildNesting;
+// A flip of the HTML view is being answered; a flip seen meanwhile starts no other answer.
+extern int AnsweringFlip;
 
 extern HRGN WindowRegion;
 extern HRGN PreviousWindowRegion;
@@ -45,6 +45,7 @@ void FindDrawTarget();
 // Both answer 1 when they found a view of the desktop, 0 when they did not.
 int FindDesktopView(HWND desktop);
 int FindWorkerView();
+void AnswerHtmlFlip();
 void RebuildGeometry();
 void BuildWindowRegion();
 void RebuildLandingRegion();
@@ -64,7 +65,6 @@ void ClipTargetToDesktop();
 void ForgetOmittedWindows();
 void NoteOmittedWindow(const RECT *rect);
 void UpdateDrawTarget();
-void RepaintScreen();
 void RepaintWindowChange();
 
 void ResetGeometryState();

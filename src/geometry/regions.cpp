@@ -3,13 +3,11 @@
 #include <string.h>
 
 #include "geometry/geometry.h"
-#include "sim/sim.h"
 #include "render/render.h"
 #include "settings/settings.h"
 
 LONG ScreenWidth = 0;
 LONG ScreenHeight = 0;
-int RebuildNesting = 0;
 
 HRGN WindowRegion = 0;
 HRGN PreviousWindowRegion = 0;
@@ -32,7 +30,7 @@ void ResetGeometryState() {
   ListViewSeen = 0;
   ScreenWidth = 0;
   ScreenHeight = 0;
-  RebuildNesting = 0;
+  AnsweringFlip = 0;
   WindowRegion = 0;
   PreviousWindowRegion = 0;
   LandingRegion = 0;
@@ -61,13 +59,7 @@ static void DesktopWindowStep(HWND desktop) {
   TargetDC = GetDC(DrawTarget);
   if (HtmlDesktop != wasHtml) {
     MessageBeep(0);
-    // Inside a rebuild the flip is left to the rebuild under way.
-    if (RebuildNesting == 0) {
-      // The rebuild fetches its own context for the new target.
-      ReleaseDC(DrawTarget, TargetDC);
-      RebuildGeometry();
-      RepaintScreen();
-    }
+    AnswerHtmlFlip();
   }
 }
 
@@ -149,7 +141,6 @@ void BuildWindowRegion() {
 }
 
 void RebuildGeometry() {
-  RebuildNesting++;
   FindDrawTarget();
   ScreenWidth = GetDeviceCaps(TargetDC, HORZRES);
   ScreenHeight = GetDeviceCaps(TargetDC, VERTRES);
@@ -157,10 +148,6 @@ void RebuildGeometry() {
   RebuildLandingRegion();
   RebuildLayerRegion();
   CombineRgn(PreviousWindowRegion, WindowRegion, 0, RGN_COPY);
-  // The desktop may now show something else (its HTML view switched): what the
-  // petals saved from it is no longer what lies under them.
-  MarkPetalBackgroundsStale();
-  RebuildNesting--;
 }
 
 // The last step of both landing operations.

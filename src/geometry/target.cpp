@@ -3,12 +3,14 @@
 #include <string.h>
 
 #include "geometry/geometry.h"
+#include "render/render.h"
 
 HWND DrawTarget = 0;
 HDC TargetDC = 0;
 int HtmlDesktop = 0;
 RECT DesktopRect = {0, 0, 0, 0};
 int ListViewSeen = 0;
+int AnsweringFlip = 0;
 
 // The visitors tell a pass that ended early through the flag that lParam
 // points to. EnumChildWindows gives no usable result on Windows (and answers 0
@@ -98,13 +100,21 @@ void FindDrawTarget() {
   if (!ended && !FindWorkerView()) DrawTarget = GetDesktopWindow();
   TargetDC = GetDC(DrawTarget);
   GetWindowRect(DrawTarget, &DesktopRect);
-  // A flip seen while a rebuild is already under way is left to that rebuild,
-  // which goes on with the target just found; nesting deeper could recurse
-  // without end on a desktop whose two looks disagree.
-  if (HtmlDesktop != wasHtml && RebuildNesting == 0) {
-    // The rebuild fetches its own context for the new target.
-    ReleaseDC(DrawTarget, TargetDC);
-    RebuildGeometry();
-    RepaintScreen();
-  }
+  if (HtmlDesktop != wasHtml) AnswerHtmlFlip();
+}
+
+// The desktop's HTML view was switched on or off: the whole geometry is
+// rebuilt for the new view and the whole screen repainted. The rebuild's own
+// search then sees no change, so the nesting ends at that one level. A flip
+// seen while one is being answered (possible only on a desktop whose two
+// looks disagree) is left to the answer under way, which goes on with the
+// target just found: nesting deeper could recurse without end.
+void AnswerHtmlFlip() {
+  if (AnsweringFlip) return;
+  AnsweringFlip = 1;
+  // The rebuild fetches its own context for the new target.
+  ReleaseDC(DrawTarget, TargetDC);
+  RebuildGeometry();
+  RepaintScreen();
+  AnsweringFlip = 0;
 }

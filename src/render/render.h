@@ -6,6 +6,7 @@
 #include "win32.h"
 
 #define FLOWER_TYPES 7
+#define KEPT_SPRITE_DCS 4  // the memory contexts of the sprite work, kept from the first sprite to the end
 #define MIXED_FLOWER_TYPE 99
 
 // The resource ids of one flower type's pictures and masks.
@@ -30,6 +31,7 @@ void MaskedBlit(HDC dc, HBITMAP mask, HBITMAP picture, int x, int y, int width, 
 void SavePetalBackground(HDC dc, Petal *petal);
 void RestorePetalBackground(HDC dc, Petal *petal);
 void InvalidateOnTarget(HRGN region);
+void RepaintScreen();
 void InvalidatePetal(Petal *petal);
 void DrawPetal(Petal *petal);
 void ErasePetals();

@@ -10,7 +10,7 @@
 
 // Slots in use and the slots just taken out of use, never beyond the last slot.
 static int SlotsToErase() {
-  LONG n = Settings.flowersPerBranch + removedFlowers;
+  long long n = (long long)Settings.flowersPerBranch + removedFlowers;
   if (n < 0) n = 0;
   if (n > FLOWER_SLOTS) n = FLOWER_SLOTS;
   return int(n);

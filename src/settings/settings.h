@@ -55,9 +55,33 @@ void ClampLoadedSettings();
 INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 void FillSettingsDialog(HWND dialog);
 void ApplySettingsDialog(HWND dialog, int forced);
+void SelectFlowerTypeButton(HWND dialog, LONG flowerType);
+void OnBranchShownToggled(LONG now, LONG old);
+void OnWindToggled(LONG now, LONG old);
+void RefreshAfterReplace(HWND dialog, LONG oldFlowers, LONG oldWindowThickness, LONG oldBottomThickness);
+// Control id and help context id pairs, ended by two zeros.
+extern const DWORD SettingsHelpIds[];
+// How the dialog reads its numbers: decimal, held at the 32-bit limits.
+LONG ReadNumber(const char *text);
+LONG SecondsToMilliseconds(LONG seconds);
 
 // The about box: the font it made last, deleted at shutdown.
 extern HFONT AboutFont;
+// The about box's text control (1058), remembered when the box opens.
+extern HWND AboutText;
+
+// Style bits of CreatePointFont.
+#define POINT_FONT_BOLD 1
+#define POINT_FONT_ITALIC 2
+#define POINT_FONT_UNDERLINE 4
+#define POINT_FONT_STRIKEOUT 8
+
+INT_PTR CALLBACK AboutBoxProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+void PaintAboutBox();
+// A font of the given height and width in tenths of a point (width 0: the
+// face's own), in the logical units of `dc`, using the display's logical inch
+// (logicalInch nonzero) or its physical one. The caller deletes it.
+HFONT CreatePointFont(HDC dc, LPCSTR faceName, int height, int width, int style, int logicalInch);
 
 void ResetSettingsState();
 

@@ -1,8 +1,17 @@
 // The settings record, its factory values, and its image in the registry.
+#include <cstddef>
 #include <cstring>
 
 #include "app/app.h"
 #include "settings/settings.h"
+
+// The record is the 24 stored fields in their stored order and nothing else,
+// and their image fits the value.
+static_assert(sizeof(SettingsRecord) == SETTINGS_FIELD_COUNT * sizeof(LONG), "one LONG per stored field");
+static_assert(sizeof(LONG) == 4, "stored fields are 32 bits");
+static_assert(offsetof(SettingsRecord, branchCount) == 0, "branchCount is stored first");
+static_assert(offsetof(SettingsRecord, branchX) == (SETTINGS_FIELD_COUNT - 1) * sizeof(LONG), "branchX is stored last");
+static_assert(STORED_FIELDS_OFFSET + SETTINGS_FIELD_COUNT * 4 <= STORED_SETTINGS_SIZE, "the fields fit the value");
 
 SettingsRecord Settings;
 BYTE StoredSettings[STORED_SETTINGS_SIZE];
@@ -129,4 +138,6 @@ void SaveSettings() {
 void ResetSettingsState() {
   std::memset(&Settings, 0, sizeof Settings);
   std::memset(StoredSettings, 0, sizeof StoredSettings);
+  AboutFont = 0;
+  AboutText = 0;
 }

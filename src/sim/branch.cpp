@@ -39,6 +39,12 @@ int FlowersInUse() {
   return Settings.flowersPerBranch;
 }
 
+LONG BoundedPosition(long long value) {
+  if (value > POSITION_LIMIT) return POSITION_LIMIT;
+  if (value < -POSITION_LIMIT) return -POSITION_LIMIT;
+  return LONG(value);
+}
+
 void ResetPetal(Petal *petal) {
   petal->dx = baseDx + RandomBelow(2);
   petal->dy = baseDy + RandomBelow(2);
@@ -68,7 +74,7 @@ void ResetPetals(Flower *flower) {
 
 void ReseedFlower(Flower *flower) {
   baseDx = RandomBelow(Settings.maxSideSpeed);
-  baseDy = Settings.fallSpeed + RandomBelow(Settings.fallSpeed / 4);
+  baseDy = BoundedPosition((long long)Settings.fallSpeed + RandomBelow(Settings.fallSpeed / 4));
   int anchor = RandomBelow(FLOWER_ANCHORS);
   // Every flower belongs to the one branch, linked or not yet.
   const Branch *branch = flower->branch ? flower->branch : &branches[0];
@@ -86,7 +92,7 @@ void ReseedFlowers(Branch *branch) {
 void SeedBranch(int keepFlowers) {
   int count = BranchesInUse();
   for (int b = 0; b < count; b++) {
-    branches[b].x = Settings.branchX;
+    branches[b].x = BoundedPosition(Settings.branchX);
     branches[b].y = 0;
     if (!keepFlowers) ReseedFlowers(&branches[b]);
   }
@@ -120,8 +126,10 @@ void PrepareFlower(Flower *flower, int reload) {
 
 void OnFlowerCountChanged(LONG before, LONG now) {
   if (now < before) {
-    // The next petal pass erases and reseeds the slots taken out of use.
-    removedFlowers = before - now;
+    // The next petal pass erases and reseeds the slots taken out of use; the
+    // walks never go past the last slot, so more than all of them is all of them.
+    long long removed = (long long)before - now;
+    removedFlowers = removed > FLOWER_SLOTS ? FLOWER_SLOTS : LONG(removed);
     return;
   }
   int first = before < 0 ? 0 : before;
@@ -169,4 +177,21 @@ void MarkPetalBackgroundsStale() {
   for (int b = 0; b < MAX_BRANCHES; b++)
     for (int s = 0; s < FLOWER_SLOTS; s++)
       for (int k = 0; k < PETALS_PER_FLOWER; k++) branches[b].flowers[s].petals[k].backgroundStale = 1;
+}
+
+// Every petal whose background would be copied back to a place inside the
+// region: the desktop has just painted over that place, so what the petal
+// saved there may hold what the repaint wiped (a pile that left with its
+// window, the erased branch). Such a petal is erased by a repaint instead.
+void MarkPetalBackgroundsStaleUnder(HRGN region) {
+  for (int b = 0; b < MAX_BRANCHES; b++)
+    for (int s = 0; s < FLOWER_SLOTS; s++)
+      for (int k = 0; k < PETALS_PER_FLOWER; k++) {
+        Petal *petal = &branches[b].flowers[s].petals[k];
+        BITMAP info;
+        // Read quietly: a petal without a background has nothing to copy back.
+        if (!petal->background || !GetObjectA(petal->background, sizeof info, &info)) continue;
+        RECT place = {petal->x, petal->y, petal->x + info.bmWidth, petal->y + info.bmHeight};
+        if (RectInRegion(region, &place)) petal->backgroundStale = 1;
+      }
 }

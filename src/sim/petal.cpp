@@ -28,6 +28,12 @@ void StepFlowers() {
   }
 }
 
+// Whether the windows cover every pixel of a rectangle.
+static int WhollyBehindWindows(const RECT *r) {
+  SetRectRgn(ScratchRegion, r->left, r->top, r->right, r->bottom);
+  return CombineRgn(ScratchRegion, ScratchRegion, WindowRegion, RGN_DIFF) == NULLREGION;
+}
+
 void StepPetal(Petal *petal) {
   // A petal whose mask is missing is an empty rectangle at its position:
   // it still moves, but touches nothing.
@@ -40,11 +46,14 @@ void StepPetal(Petal *petal) {
   LONG p0 = windPhase;
 
   // 1. Motion. The flutter is drawn in every phase, before the new position.
+  // Worked out wide: a stored speed or strength may be any integer.
   LONG f = RandomBelow(Settings.flutter);
   if (RandomBelow(1000) > 500) f = -f;
-  petal->dx += f;
-  if (petal->dx > Settings.maxSideSpeed) petal->dx = Settings.maxSideSpeed;
-  if (petal->dx < -Settings.maxSideSpeed) petal->dx = -Settings.maxSideSpeed;
+  long long dx = (long long)petal->dx + f;
+  long long maxSide = Settings.maxSideSpeed;
+  if (dx > maxSide) dx = maxSide;
+  if (dx < -maxSide) dx = -maxSide;
+  petal->dx = BoundedPosition(dx);
   if (p0 == Ending) {
     // The first step after the blowing period ends the gust.
     windStrength = 0;
@@ -58,16 +67,18 @@ void StepPetal(Petal *petal) {
         windStrength = windStrength / 3;
       }
     }
-    petal->nextX = petal->x + petal->dx + windDirection * windStrength;
-    petal->nextY = petal->y + petal->dy;
+    long long wind = (long long)windDirection * windStrength;
+    petal->nextX = BoundedPosition((long long)petal->x + petal->dx + wind);
+    petal->nextY = BoundedPosition((long long)petal->y + petal->dy);
   } else if (p0 == Blowing) {
     // The flutter counts twice here, and its direct share is not limited.
-    petal->nextX = petal->x + f + petal->dx + windDirection * windStrength;
-    petal->nextY = petal->y + petal->dy;
+    long long wind = (long long)windDirection * windStrength;
+    petal->nextX = BoundedPosition((long long)petal->x + f + petal->dx + wind);
+    petal->nextY = BoundedPosition((long long)petal->y + petal->dy);
   } else {
     // Calm, Ending, and any phase the cycle does not know: no wind.
-    petal->nextX = petal->x + petal->dx;
-    petal->nextY = petal->y + petal->dy;
+    petal->nextX = BoundedPosition((long long)petal->x + petal->dx);
+    petal->nextY = BoundedPosition((long long)petal->y + petal->dy);
     if (RandomBelow(100) > 80) petal->nextY--;
   }
 
@@ -83,7 +94,7 @@ void StepPetal(Petal *petal) {
     LONG drop = Settings.bottomLayerThickness > Settings.windowLayerThickness
                     ? Settings.bottomLayerThickness
                     : Settings.windowLayerThickness;
-    petal->nextY += drop;
+    petal->nextY = BoundedPosition((long long)petal->nextY + drop);
   }
 
   // 4, 5.
@@ -109,9 +120,13 @@ void StepPetal(Petal *petal) {
   RECT next = {petal->nextX, petal->nextY, petal->nextX + w, petal->nextY + h};
   petal->nextTouchesWindows = RectInRegion(WindowRegion, &next) ? 1 : 0;
 
-  // 10.
-  if (petal->hidden || petal->fresh)
+  // 10. A hidden petal needs no erasing only when the windows cover all of
+  // its last image: its two probes can lie in two windows while a corner of
+  // it shows between them, and that corner would stay on the desktop.
+  if (petal->fresh)
     petal->eraseMode = ERASE_NONE;
+  else if (petal->hidden)
+    petal->eraseMode = WhollyBehindWindows(&r) ? ERASE_NONE : ERASE_INVALIDATE;
   else if (petal->backgroundStale)
     petal->eraseMode = ERASE_INVALIDATE;
   else

@@ -10,6 +10,11 @@
 #define FLOWER_ANCHORS 18
 #define FALL_DELAY_RANGE 150
 
+// Positions and speeds are kept within this far of the origin, beyond any
+// screen and well inside the range of region coordinates: a stored setting or
+// a long gust can ask for more, and no sum of them may overflow.
+#define POSITION_LIMIT (1 << 24)
+
 #define ERASE_NONE 0
 #define ERASE_INVALIDATE 1
 #define ERASE_RESTORE 2
@@ -68,6 +73,8 @@ extern int skipDrawOnce;
 // The walks' bounds: branchCount and flowersPerBranch kept within the store.
 int BranchesInUse();
 int FlowersInUse();
+// A position or speed worked out in a wider type, brought within POSITION_LIMIT.
+LONG BoundedPosition(long long value);
 
 void ResetPetal(Petal *petal);
 void ResetPetals(Flower *flower);
@@ -78,7 +85,10 @@ void PrepareFlowerSlots(Branch *branch, int reload);
 void PrepareFlower(Flower *flower, int reload);
 void OnFlowerCountChanged(LONG before, LONG now);
 void OnFallingToggled(LONG now, LONG before);
+// Saved backgrounds that a repaint of the desktop may have made stale: every
+// one, or those whose place lies under the repainted region.
 void MarkPetalBackgroundsStale();
+void MarkPetalBackgroundsStaleUnder(HRGN region);
 
 // Petal motion and landing.
 void StepFlowers();

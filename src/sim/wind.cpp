@@ -34,14 +34,19 @@ void OnWindTimer(HWND window, UINT_PTR id) {
       SetTimer(window, TIMER_CALM, (UINT)Settings.calmPeriod, NULL);
       break;
     case TIMER_STRENGTHEN:
-      windStrength = windStrength + 1;  // the petal step caps it
+      // The petal step caps it; while none is stepped it may rise for ever,
+      // so it stops at the largest strength there is.
+      if (windStrength < LONG(0x7FFFFFFF)) windStrength = windStrength + 1;
       break;
     case TIMER_WEAKEN:
-      windStrength = windStrength - 1;
-      if (windStrength <= 0) {
+      // Compared before subtracting: a cap below 0 can leave the strength at
+      // the lowest value there is.
+      if (windStrength <= 1) {
         // Calm before the blowing period is over; TIMER_BLOW still fires.
         windStrength = 0;
         windPhase = Calm;
+      } else {
+        windStrength = windStrength - 1;
       }
       break;
   }

@@ -28,23 +28,54 @@ TEST_F(ProgramTest, TickTimerFiresEvery50msAndCalmTimerOnceAt30s) {
   EXPECT_FALSE(vd::TimerRunning(MainWindow, TIMER_CALM));  // the calm timer stopped when it fired
 }
 
+// The main window's timers, by id, with their periods.
+std::vector<std::pair<UINT_PTR, UINT>> MainWindowTimers() {
+  std::vector<std::pair<UINT_PTR, UINT>> timers;
+  for (const vd::TimerInfo &t : vd::Timers())
+    if (t.hwnd == MainWindow) timers.push_back({t.id, t.period});
+  return timers;
+}
+
+TEST_F(ProgramTest, WithTheWindOnTimersOneAndTwoRunAndNoOther) {
+  std::vector<std::pair<UINT_PTR, UINT>> timers;
+  vd::At(1000, [&] { timers = MainWindowTimers(); });
+  Run(1001);
+  EXPECT_EQ(timers, (std::vector<std::pair<UINT_PTR, UINT>>{{TIMER_TICK, 50}, {TIMER_CALM, 30000}}));
+}
+
 TEST_F(ProgramTest, WithWindOffOnlyTheTickTimerRuns) {
-  SettingsRecord saved;
   // Store settings with the wind off, the way the program itself saves them.
   RestoreFactoryDefaults();
   Settings.windEnabled = 0;
   SaveSettings();
-  saved = Settings;
   ResetProgramState();
-  std::vector<UINT_PTR> ids;
-  vd::At(40000, [&] {
-    for (const vd::TimerInfo &t : vd::Timers())
-      if (t.hwnd == MainWindow) ids.push_back(t.id);
-  });
+  std::vector<std::pair<UINT_PTR, UINT>> timers;
+  vd::At(40000, [&] { timers = MainWindowTimers(); });
   Run(40001);
-  EXPECT_EQ(ids, std::vector<UINT_PTR>{TIMER_TICK});
+  EXPECT_EQ(Settings.windEnabled, 0);  // as the program loaded it
+  EXPECT_EQ(timers, (std::vector<std::pair<UINT_PTR, UINT>>{{TIMER_TICK, 50}}));
   EXPECT_EQ(windPhase, Calm);
-  EXPECT_EQ(saved.windEnabled, 0);
+}
+
+// The system menu's commands on the hidden main window show and hide the
+// settings dialog; the main window itself stays hidden.
+TEST_F(ProgramTest, MinimizeAndMaximizeOnTheMainWindowHideAndShowTheDialog) {
+  bool shown = false, hidden = false, mainHidden = false;
+  LRESULT results[2] = {-1, -1};
+  vd::At(100, [&] {
+    results[0] = SendMessageA(MainWindow, WM_SYSCOMMAND, SC_MAXIMIZE, 0);
+    shown = IsWindowVisible(SettingsDialog) != 0;
+    results[1] = SendMessageA(MainWindow, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    hidden = !IsWindowVisible(SettingsDialog);
+    LONG style = GetWindowLongA(MainWindow, GWL_STYLE);
+    mainHidden = !IsWindowVisible(MainWindow) && !(style & (WS_MINIMIZE | WS_MAXIMIZE));
+  });
+  Run(200);
+  EXPECT_TRUE(shown);
+  EXPECT_TRUE(hidden);
+  EXPECT_TRUE(mainHidden);
+  EXPECT_EQ(results[0], 0);
+  EXPECT_EQ(results[1], 0);
 }
 
 TEST_F(ProgramTest, NotificationIconHasId17TipAndCallback) {
@@ -166,6 +197,28 @@ TEST_F(ProgramTest, ExitWipesEverythingTheProgramDrewFromTheDesktop) {
     for (int y = 0; y < 92; y += 3) ASSERT_EQ(vd::Pixel(x, y), 0x008080u) << x << "," << y;
 }
 
+// Start-up's search finds the HTML view where the program has assumed the icon
+// view: it answers the flip with one nested rebuild and one repaint of the
+// whole screen, and no beep (only the tick's window pass beeps).
+TEST_F(ProgramTest, AnHtmlDesktopAtStartIsAnsweredWithOneWholeScreenRepaint) {
+  vd::SetHtmlView(true);
+  vd::PaintPending();
+  vd::ClearRecords();
+  HWND target = nullptr;
+  int screenRepaints = -1;
+  vd::At(20, [&] {  // after start-up, before the first tick
+    target = DrawTarget;
+    screenRepaints = vd::ScreenRepaints();
+  });
+  Run(100);
+  EXPECT_EQ(target, vd::DesktopHtmlView());
+  EXPECT_EQ(HtmlDesktop, 1);
+  EXPECT_EQ(screenRepaints, 1);
+  EXPECT_EQ(vd::ScreenRepaints(), 1);  // the ticks that follow see no flip
+  EXPECT_TRUE(vd::Beeps().empty());
+  EXPECT_EQ(AnsweringFlip, 0);
+}
+
 TEST_F(ProgramTest, Message528EndsTheLoopWithoutTheShutdownSteps) {
   vd::At(500, [] { PostMessageA(MainWindow, WM_PARENTNOTIFY, 0, 0); });
   int code = Run(5000);
@@ -201,7 +254,7 @@ TEST_F(ProgramTest, EightBitDisplayShowsTheColourBoxOnceAfterTheTimersWhileTicks
                            "or fetch the 256-color\nversion from ",
                            0),
             0u);
-  EXPECT_EQ(DisplayColorCount, 256);
+  EXPECT_EQ(DisplayColorCount, 20);  // the static colours of a palette display
   EXPECT_TRUE(timersBeforeBox);
   EXPECT_EQ(ticksAtOpen, 0);
   EXPECT_GE(ticksLater, 39);
@@ -230,11 +283,16 @@ TEST(RandomBelow, FollowsTheFixedSequenceFromStateOne) {
   }
 }
 
+// The generator starts at state 1 in every run: the first draw of start-up,
+// slot 0's fall delay RandomBelow(150) + 1, is 41 + 1 each time.
 TEST_F(ProgramTest, FirstDrawAfterAStartIs41) {
-  Run(10);
-  ResetProgramState();
-  EXPECT_EQ(RandomState, 1u);
-  EXPECT_EQ(RandomBelow(150), 41);
+  for (int run = 0; run < 2; ++run) {
+    ResetDesktop(32);
+    LONG firstDelay = -1;
+    vd::At(10, [&] { firstDelay = branches[0].flowers[0].fallDelay; });  // before the first tick
+    Run(20);
+    EXPECT_EQ(firstDelay, 42) << "run " << run;
+  }
 }
 
 }  // namespace

@@ -100,6 +100,7 @@ class GeometryTest : public ::testing::Test {
  protected:
   void SetUp() override {
     vd::Reset();
+    vd::RecordObservations(true);  // the tests read the repaints and beeps
     ResetGeometryState();
     Settings = SettingsRecord{};
     Settings.windowLayers = 1;

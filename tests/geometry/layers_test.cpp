@@ -110,6 +110,23 @@ TEST_F(LayerChangeTest, ThinnerLayerThatIsSwitchedOffRepaintsNothingVisible) {
   DeleteObject(layer);
 }
 
+TEST_F(LayerChangeTest, ThinnerBottomLayerThatIsSwitchedOffRepaintsNothingVisible) {
+  Settings.bottomLayer = 0;
+  StartWithLoneWindow();
+  HRGN layer = MakeRegion({});
+  CombineRgn(layer, LayerRegion, 0, RGN_COPY);
+  HRGN landing = MakeRegion({});
+  CombineRgn(landing, LandingRegion, 0, RGN_COPY);
+  LONG old = Settings.bottomLayerThickness;
+  Settings.bottomLayerThickness = 10;
+  ApplyLayerThicknessChange(10, old);
+  EXPECT_TRUE(EqualRgn(layer, LayerRegion));
+  EXPECT_TRUE(EqualRgn(landing, LandingRegion));
+  for (const vd::RepaintRecord &r : vd::Repaints()) EXPECT_TRUE(IsRectEmpty(&r.box)) << Show(r.box);
+  DeleteObject(layer);
+  DeleteObject(landing);
+}
+
 TEST_F(LayerChangeTest, WindowLayerOffWipesWindowPilesAndKeepsTheBottomBand) {
   StartWithLoneWindow();
   AddRect(LandingRegion, RECT{150, 286, 170, 300});  // on the window

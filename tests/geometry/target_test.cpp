@@ -130,7 +130,7 @@ TEST_F(DrawTargetTest, HtmlViewShownAtStartIsTheTarget) {
   RebuildGeometry();
   EXPECT_EQ(DrawTarget, vd::DesktopHtmlView());
   EXPECT_EQ(HtmlDesktop, 1);
-  EXPECT_EQ(RebuildNesting, 0);
+  EXPECT_EQ(AnsweringFlip, 0);
   EXPECT_EQ(vd::LiveDCs(), dcs + 1);  // TargetDC, held until start-up ends
   ReleaseDC(DrawTarget, TargetDC);
   EXPECT_EQ(vd::LiveDCs(), dcs);
@@ -313,7 +313,7 @@ TEST_F(DrawTargetTest, DisagreeingDesktopsSettleWithoutEndlessRebuilds) {
   FakeDesktop hidden = MakeDesktop(DESKTOP_TITLE, {HTML_VIEW_CLASS});
   int dcs = vd::LiveDCs();
   Start();
-  EXPECT_EQ(RebuildNesting, 0);
+  EXPECT_EQ(AnsweringFlip, 0);
   EXPECT_EQ(DrawTarget, vd::DesktopListView());
   EXPECT_EQ(HtmlDesktop, 0);
   EXPECT_EQ(vd::LiveDCs(), dcs);
@@ -325,7 +325,7 @@ TEST_F(DrawTargetTest, DisagreeingDesktopsSettleWithoutEndlessRebuilds) {
   // A double-click's search flips to the hidden HTML view; its rebuild flips
   // back and leaves it there, at one level of nesting.
   FindDrawTarget();
-  EXPECT_EQ(RebuildNesting, 0);
+  EXPECT_EQ(AnsweringFlip, 0);
   EXPECT_EQ(DrawTarget, vd::DesktopListView());
   EXPECT_EQ(vd::ScreenRepaints(), 1);
   ReleaseDC(DrawTarget, TargetDC);

@@ -1,15 +1,13 @@
-// The live host's own part: keys mapped to virtual keys, and the popup menu and
-// message box it draws over the desktop and answers from the mouse and keyboard.
-#if __has_include("overlay.h")
+// The live host's own part: keys mapped to virtual keys, and the desktop placed,
+// scaled and copied onto the host window.
+#if __has_include("present.h")
 #include <SDL_keycode.h>
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "keymap.h"
-#include "overlay.h"
-#include "resource.h"
-#include "support/program_run.h"
-#include "text.h"
-#include "vdesktop.h"
+#include "present.h"
 
 namespace {
 
@@ -38,124 +36,79 @@ TEST(LiveKeys, SdlKeysMapToTheirVirtualKeys) {
   EXPECT_EQ(live::VirtualKeyFor(SDLK_PRINTSCREEN), 0);
 }
 
-TEST(LiveMenu, ItemsSitInRowsOf19BelowA3PixelMarginWithTheMnemonicUnderlined) {
-  RECT menu{949, 700, 1024, 768};
-  auto items = live::LayOutMenu(menu, {{105, "E&xit"}, {0, ""}, {7, "Fish && &Chips"}});
-  ASSERT_EQ(items.size(), 3u);
-  EXPECT_EQ(items[0].label, "Exit");
-  EXPECT_EQ(items[0].mnemonic, 1);
-  EXPECT_EQ(items[0].rect.left, 952);
-  EXPECT_EQ(items[0].rect.top, 703);
-  EXPECT_EQ(items[0].rect.right, 1021);
-  EXPECT_EQ(items[0].rect.bottom, 722);
-  EXPECT_TRUE(items[1].separator);
-  EXPECT_EQ(items[2].label, "Fish & Chips");
-  EXPECT_EQ(items[2].mnemonic, 7);
-  EXPECT_EQ(items[2].rect.top, 741);
-  EXPECT_EQ(live::MenuItemAt(items, 960, 710), 0);
-  EXPECT_EQ(live::MenuItemAt(items, 960, 730), -1) << "a separator is not chosen";
-  EXPECT_EQ(live::MenuItemAt(items, 960, 745), 2);
-  EXPECT_EQ(live::MenuItemAt(items, 950, 710), -1) << "the margin is no item";
+// A 4 x 2 desktop, pixel value = x + 10 * y, for following where pixels land.
+std::vector<uint32_t> Numbered() {
+  std::vector<uint32_t> d(8);
+  for (int y = 0; y < 2; ++y)
+    for (int x = 0; x < 4; ++x) d[size_t(y * 4 + x)] = uint32_t(x + 10 * y);
+  return d;
 }
 
-class LiveOverlay : public ::testing::Test {
- protected:
-  void SetUp() override {
-    vd::Config config;
-    config.registryPath = dir.path() + "/registry.hkcu";
-    vd::Reset(config);
-  }
-  HMENU TrayMenu() { return GetSubMenu(LoadMenuA(vd::ModuleInstance(), MAKEINTRESOURCEA(IDM_TRAY)), 0); }
-  std::vector<uint32_t> Compose() {
-    std::vector<uint32_t> out;
-    overlay.Compose(vd::Framebuffer(), vd::ScreenWidth(), vd::ScreenHeight(), &out);
-    return out;
-  }
-  progtest::TempDir dir;
-  live::TextRenderer text;
-  live::Overlay overlay{text};
-};
-
-TEST_F(LiveOverlay, NothingOpenLeavesTheScreenAndTheInputAlone) {
-  vd::PaintPending();
-  EXPECT_FALSE(overlay.Active());
-  EXPECT_FALSE(overlay.MouseDown(500, 500));
-  EXPECT_FALSE(overlay.MouseUp(500, 500));
-  EXPECT_FALSE(overlay.KeyDown(VK_ESCAPE));
-  std::vector<uint32_t> out = Compose();
-  EXPECT_TRUE(std::equal(out.begin(), out.end(), vd::Framebuffer()));
+TEST(LivePresent, TheDesktopIsScaledWithItsAspectKeptAndCentred) {
+  live::Placement same = live::PlaceDesktop(1024, 768, 1024, 768);
+  EXPECT_EQ(same.x, 0);
+  EXPECT_EQ(same.width, 1024);
+  EXPECT_EQ(same.height, 768);
+  live::Placement wide = live::PlaceDesktop(1024, 768, 1600, 768);
+  EXPECT_EQ(wide.width, 1024);
+  EXPECT_EQ(wide.x, 288) << "bars left and right";
+  live::Placement tall = live::PlaceDesktop(1024, 768, 512, 900);
+  EXPECT_EQ(tall.width, 512);
+  EXPECT_EQ(tall.height, 384);
+  EXPECT_EQ(tall.y, 258);
+  POINT p = live::DesktopPoint(tall, 256, 258 + 192);
+  EXPECT_EQ(p.x, 512);
+  EXPECT_EQ(p.y, 384);
+  p = live::DesktopPoint(tall, -5, 2);
+  EXPECT_EQ(p.x, 0) << "points off the desktop are kept on it";
+  EXPECT_EQ(p.y, 0);
 }
 
-TEST_F(LiveOverlay, ClickOnTheMenusItemChoosesItButTheReleaseThatOpenedItDoesNot) {
-  RECT rect{};
-  bool drawn = false, openAfterStrayRelease = false;
-  vd::At(10, [&] {
-    rect = vd::Menus().back().rect;
-    std::vector<uint32_t> out = Compose();
-    drawn = out[size_t(rect.top + 1) * vd::ScreenWidth() + rect.left + 10] != vd::Pixel(rect.left + 10, rect.top + 1);
-    int x = (rect.left + rect.right) / 2, y = rect.top + 10;
-    EXPECT_TRUE(overlay.MouseUp(x, y));  // the right button let go after the menu opened
-    openAfterStrayRelease = vd::MenuOpen();
-    EXPECT_TRUE(overlay.MouseDown(x, y));
-    EXPECT_TRUE(overlay.MouseUp(x, y));
-  });
-  UINT command = UINT(TrackPopupMenu(TrayMenu(), TPM_RETURNCMD, 600, 400, 0, nullptr, nullptr));
-  EXPECT_EQ(rect.left, 600);
-  EXPECT_EQ(rect.top, 400);
-  EXPECT_TRUE(drawn);
-  EXPECT_TRUE(openAfterStrayRelease);
-  EXPECT_EQ(command, UINT(IDM_EXIT));
-  EXPECT_FALSE(overlay.Active());
+TEST(LivePresent, ADesktopRectangleMapsToTheWindowPixelsThatSampleIt) {
+  live::Placement half = live::PlaceDesktop(1024, 768, 512, 384);
+  SDL_Rect r = live::WindowRect(half, RECT{10, 10, 13, 12});
+  // Window pixel k shows desktop pixel 2k: only 10 and 12 of 10..12 are shown, at 5 and 6.
+  EXPECT_EQ(r.x, 5);
+  EXPECT_EQ(r.w, 2);
+  EXPECT_EQ(r.y, 5);
+  EXPECT_EQ(r.h, 1);
+  r = live::WindowRect(half, RECT{10, 11, 13, 12});
+  EXPECT_EQ(r.w * r.h, 0) << "row 11 is not shown at half size";
+  live::Placement twice = live::PlaceDesktop(4, 2, 8, 4);
+  r = live::WindowRect(twice, RECT{1, 0, 2, 1});
+  EXPECT_EQ(r.x, 2);
+  EXPECT_EQ(r.w, 2);
+  EXPECT_EQ(r.h, 2);
 }
 
-TEST_F(LiveOverlay, ClickOutsideTheMenuDismissesIt) {
-  vd::At(10, [&] { EXPECT_TRUE(overlay.MouseDown(100, 100)); });
-  UINT command = UINT(TrackPopupMenu(TrayMenu(), TPM_RETURNCMD, 600, 400, 0, nullptr, nullptr));
-  EXPECT_EQ(command, 0u);
-  EXPECT_EQ(vd::Menus().back().result, 0u);
-  EXPECT_FALSE(vd::MenuOpen());
+TEST(LivePresent, CopyingADamagedPartScalesItAndLeavesTheRestOfTheWindowAlone) {
+  std::vector<uint32_t> desktop = Numbered();
+  SDL_Surface *surface = SDL_CreateRGBSurfaceWithFormat(0, 8, 4, 32, SDL_PIXELFORMAT_RGB888);
+  ASSERT_NE(surface, nullptr);
+  SDL_FillRect(surface, nullptr, 0xABCDEF);
+  live::Placement p = live::PlaceDesktop(4, 2, 8, 4);
+  live::CopyToSurface(p, desktop.data(), surface, live::WindowRect(p, RECT{1, 1, 3, 2}));
+  auto at = [&](int x, int y) { return static_cast<uint32_t *>(surface->pixels)[y * surface->pitch / 4 + x]; };
+  EXPECT_EQ(at(2, 2), 11u);
+  EXPECT_EQ(at(3, 3), 11u);
+  EXPECT_EQ(at(5, 3), 12u);
+  EXPECT_EQ(at(6, 2), 0xABCDEFu) << "desktop pixel 3 was not damaged";
+  EXPECT_EQ(at(2, 1), 0xABCDEFu) << "row 0 was not damaged";
+  SDL_FreeSurface(surface);
 }
 
-TEST_F(LiveOverlay, KeysWorkTheMenuDownArrowThenEnterOrItsMnemonic) {
-  vd::At(10, [&] {
-    overlay.KeyDown(VK_DOWN);
-    overlay.KeyDown(VK_RETURN);
-  });
-  EXPECT_EQ(UINT(TrackPopupMenu(TrayMenu(), TPM_RETURNCMD, 600, 400, 0, nullptr, nullptr)), UINT(IDM_EXIT));
-  vd::At(vd::Now() + 10, [&] { overlay.KeyDown('X'); });
-  EXPECT_EQ(UINT(TrackPopupMenu(TrayMenu(), TPM_RETURNCMD, 600, 400, 0, nullptr, nullptr)), UINT(IDM_EXIT));
-  vd::At(vd::Now() + 10, [&] { overlay.KeyDown(VK_ESCAPE); });
-  EXPECT_EQ(UINT(TrackPopupMenu(TrayMenu(), TPM_RETURNCMD, 600, 400, 0, nullptr, nullptr)), 0u);
-}
-
-TEST_F(LiveOverlay, MessageBoxIsDrawnCentredAndItsOkButtonAnswersIt) {
-  live::MessageBoxView view{};
-  bool openAfterMiss = false;
-  uint32_t captionPixel = 0;
-  vd::At(10, [&] {
-    view = live::LayOutMessageBox(vd::MessageBoxes().back(), 1024, 768, text);
-    std::vector<uint32_t> out = Compose();
-    captionPixel = out[size_t(view.caption.top + 2) * 1024 + view.caption.right - 3];
-    // A press on the text and a release on the button is no click on the button.
-    overlay.MouseDown(view.box.left + 20, view.caption.bottom + 20);
-    overlay.MouseUp(view.ok.left + 5, view.ok.top + 5);
-    openAfterMiss = vd::MessageBoxOpen();
-    EXPECT_TRUE(overlay.MouseDown(view.ok.left + 5, view.ok.top + 5));
-    EXPECT_TRUE(overlay.MouseUp(view.ok.left + 5, view.ok.top + 5));
-  });
-  int answer = MessageBoxA(nullptr, "First line\nSecond line", "Caption", MB_OK);
-  EXPECT_EQ(answer, IDOK);
-  EXPECT_TRUE(openAfterMiss);
-  EXPECT_EQ(captionPixel, 0x000080u);
-  EXPECT_EQ(view.lines, (std::vector<std::string>{"First line", "Second line"}));
-  EXPECT_NEAR(view.box.left + view.box.right, 1024, 1) << "centred across";
-  EXPECT_NEAR(view.box.top + view.box.bottom, 768, 1) << "and down";
-  EXPECT_GT(view.ok.top, view.caption.bottom);
-}
-
-TEST_F(LiveOverlay, EnterAnswersTheMessageBox) {
-  vd::At(10, [&] { EXPECT_TRUE(overlay.KeyDown(VK_RETURN)); });
-  EXPECT_EQ(MessageBoxA(nullptr, "Text", "Caption", MB_OK), IDOK);
+TEST(LivePresent, CopyingIntoAnotherPixelFormatConvertsTheColours) {
+  std::vector<uint32_t> desktop(8, 0x123456);
+  SDL_Surface *surface = SDL_CreateRGBSurfaceWithFormat(0, 4, 2, 32, SDL_PIXELFORMAT_ABGR8888);
+  ASSERT_NE(surface, nullptr);
+  live::Placement p = live::PlaceDesktop(4, 2, 4, 2);
+  live::CopyToSurface(p, desktop.data(), surface, SDL_Rect{0, 0, 4, 2});
+  Uint8 r, g, b;
+  SDL_GetRGB(static_cast<uint32_t *>(surface->pixels)[5], surface->format, &r, &g, &b);
+  EXPECT_EQ(r, 0x12);
+  EXPECT_EQ(g, 0x34);
+  EXPECT_EQ(b, 0x56);
+  SDL_FreeSurface(surface);
 }
 
 }  // namespace

@@ -1,12 +1,21 @@
 // The recorder: its command line, the settings it stores before the start,
 // the files it writes (the same bytes every run, a GIF that plays back the
 // frames), and what a recording of the scenes shows.
+#include <fcntl.h>
 #include <gif_lib.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <numeric>
+#include <thread>
 
 #include "image_files.h"
 #include "recorder.h"
@@ -84,6 +93,45 @@ TEST(RecorderArguments, OutOfRangeNumbersUnknownScenesAndStrayWordsAreRefused) {
   }
 }
 
+// Numbers as a person types them: decimal digits, a sign where one makes sense,
+// a decimal point for seconds; nothing around them and nothing a C library
+// would also take (spaces, 0x, exponents, inf).
+TEST(RecorderArguments, NumbersAreReadStrictly) {
+  for (std::vector<std::string> args : std::vector<std::vector<std::string>>{
+           {"--seconds", " 5"}, {"--seconds", "5 "}, {"--seconds", "0x10"}, {"--seconds", "1e3"},
+           {"--seconds", "5s"}, {"--seconds", "inf"}, {"--seconds", "nan"}, {"--seconds", "+5"},
+           {"--seconds", "1.2.3"}, {"--seconds", "."}, {"--seconds", "86400.5"},
+           {"--seconds", "99999999999999999999999999999999"}, {"--fps", " 5"}, {"--fps", "5 "},
+           {"--fps", "0x10"}, {"--fps", "1e1"}, {"--fps", "5.0"}, {"--fps", "99999999999999999999"},
+           {"--scale", "+-2"}, {"--settings", "branchX= 5"}, {"--settings", "branchX=5 "},
+           {"--settings", "branchX=0x10"}, {"--settings", "branchX=99999999999999999999"},
+           {"--settings", "branchX=-99999999999999999999"}, {"--settings", "branchX=-"}}) {
+    rec::Options options;
+    std::string error;
+    EXPECT_EQ(Parse(args, &options, &error), rec::ParseOutcome::kError) << args[0] << " '" << args[1] << "'";
+  }
+  rec::Options options;
+  std::string error;
+  ASSERT_EQ(Parse({"--seconds", "86400", "--fps", "007", "--settings", "branchX=+5", "flutter=-0"}, &options, &error),
+            rec::ParseOutcome::kRun)
+      << error;
+  EXPECT_EQ(options.seconds, 86400.0);
+  EXPECT_EQ(options.fps, 7);
+  EXPECT_EQ(options.settings, (rec::SettingValues{{23, 5}, {2, 0}}));
+  ASSERT_EQ(Parse({"--seconds", ".5"}, &options, &error), rec::ParseOutcome::kRun) << error;
+  EXPECT_EQ(options.seconds, 0.5);
+  ASSERT_EQ(Parse({"--seconds", "2.50"}, &options, &error), rec::ParseOutcome::kRun) << error;
+  EXPECT_EQ(options.seconds, 2.5);
+}
+
+TEST(RecorderArguments, TheLimitOnSecondsIsStatedInTheHelpAndInTheError) {
+  EXPECT_NE(rec::Usage().find("86400"), std::string::npos) << rec::Usage();
+  rec::Options options;
+  std::string error;
+  ASSERT_EQ(Parse({"--seconds", "90000"}, &options, &error), rec::ParseOutcome::kError);
+  EXPECT_NE(error.find("at most 86400 (24 hours)"), std::string::npos) << error;
+}
+
 TEST(RecorderArguments, SettingsTakeEveryPairUpToTheNextOptionAndTheLastOneWins) {
   rec::Options options;
   std::string error;
@@ -92,7 +140,7 @@ TEST(RecorderArguments, SettingsTakeEveryPairUpToTheNextOptionAndTheLastOneWins)
                   &options, &error),
             rec::ParseOutcome::kRun)
       << error;
-  using Pairs = std::vector<std::pair<int, long>>;
+  using Pairs = rec::SettingValues;
   EXPECT_EQ(options.settings, (Pairs{{1, 7}, {23, -20}, {18, 1}}));
   EXPECT_EQ(options.fps, 5);
 }
@@ -341,6 +389,193 @@ TEST(Recorder, HtmlSceneSwitchesTheDesktopsHtmlViewOnAndOff) {
   EXPECT_EQ(corner[3], 0x008080u);
   EXPECT_EQ(corner[4], kHtmlDesktop);
   EXPECT_EQ(corner[8], 0x008080u);
+}
+
+// ---------------------------------------------------------------- the program as a process
+
+// Everything in a folder (names only).
+std::vector<std::string> Listing(const std::string &dir) {
+  std::vector<std::string> names;
+  std::error_code ec;
+  for (const auto &entry : std::filesystem::directory_iterator(dir, ec)) names.push_back(entry.path().filename());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// mivora-record run as a user runs it, with its temporary files in `tmpdir`.
+class RecorderProcess {
+ public:
+  RecorderProcess(const std::vector<std::string> &args, const std::string &tmpdir, long fileSizeLimit = -1) {
+    int err[2];
+    if (pipe(err) != 0) return;
+    pid_ = fork();
+    if (pid_ == 0) {
+      setenv("TMPDIR", tmpdir.c_str(), 1);
+      dup2(err[1], STDERR_FILENO);
+      int null = open("/dev/null", O_WRONLY);
+      if (null >= 0) dup2(null, STDOUT_FILENO);
+      if (fileSizeLimit >= 0) {
+        rlimit limit{rlim_t(fileSizeLimit), rlim_t(fileSizeLimit)};
+        setrlimit(RLIMIT_FSIZE, &limit);
+      }
+      std::vector<char *> argv;
+      std::string program = MIVORA_RECORD_PROGRAM;
+      argv.push_back(program.data());
+      std::vector<std::string> copies = args;
+      for (std::string &a : copies) argv.push_back(a.data());
+      argv.push_back(nullptr);
+      execv(program.c_str(), argv.data());
+      _exit(127);
+    }
+    close(err[1]);
+    err_ = err[0];
+  }
+  // The exit code, or 1000 + the signal that killed it. Its standard error is read to the end first.
+  int Wait() {
+    char buffer[4096];
+    ssize_t n;
+    while ((n = read(err_, buffer, sizeof buffer)) > 0) stderr_.append(buffer, size_t(n));
+    close(err_);
+    int status = 0;
+    waitpid(pid_, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status);
+  }
+  void Signal(int signal) { kill(pid_, signal); }
+  const std::string &Stderr() const { return stderr_; }
+
+ private:
+  pid_t pid_ = -1;
+  int err_ = -1;
+  std::string stderr_;
+};
+
+TEST(RecorderProgram, SettingsThatCannotBeStoredAreReportedWithTheReasonAndNothingIsRecorded) {
+  TempDir dir;
+  std::string tmp = dir.path() + "/tmp", gif = dir.path() + "/out.gif";
+  std::filesystem::create_directory(tmp);
+  // No file may grow past 0 bytes, as on a full disk: the temporary registry cannot be written.
+  RecorderProcess run({"--seconds", "1", "--quiet", "--gif", gif, "--settings", "flowersPerBranch=3"}, tmp, 0);
+  EXPECT_EQ(run.Wait(), 1);
+  std::string err = run.Stderr();
+  EXPECT_NE(err.find("the settings cannot be stored"), std::string::npos) << err;
+  EXPECT_NE(err.find("File too large"), std::string::npos) << "says why: " << err;
+  EXPECT_NE(err.find("no GIF was written"), std::string::npos) << err;
+  EXPECT_FALSE(std::filesystem::exists(gif));
+  EXPECT_TRUE(Listing(tmp).empty()) << "the temporary registry folder goes too";
+  EXPECT_EQ(Listing(dir.path()), (std::vector<std::string>{"tmp"}));
+}
+
+// Ctrl+C or kill in the middle of a long recording: no temporary folder, no
+// part of a GIF, and the exit code of a program stopped by that signal.
+TEST(RecorderProgram, SigtermAndCtrlCLeaveNoTemporaryFolderAndNoPartOfAGif) {
+  for (int signal : {SIGTERM, SIGINT}) {
+    SCOPED_TRACE(strsignal(signal));
+    TempDir dir;
+    std::string tmp = dir.path() + "/tmp", out = dir.path() + "/out", gif = out + "/film.gif";
+    std::filesystem::create_directories(tmp);
+    std::filesystem::create_directories(out);
+    RecorderProcess run({"--seconds", "3600", "--quiet", "--gif", gif}, tmp);
+    // Wait until it is recording: its registry folder and its GIF's temporary file are there.
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while ((Listing(tmp).empty() || Listing(out).empty()) && std::chrono::steady_clock::now() < deadline)
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ASSERT_EQ(Listing(tmp).size(), 1u);
+    ASSERT_EQ(Listing(out).size(), 1u);
+    EXPECT_NE(Listing(out)[0], "film.gif") << "the GIF is written under another name until it is whole";
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));  // some frames in
+    run.Signal(signal);
+    EXPECT_EQ(run.Wait(), 128 + signal);
+    EXPECT_TRUE(Listing(tmp).empty());
+    EXPECT_TRUE(Listing(out).empty());
+    std::string err = run.Stderr();
+    EXPECT_NE(err.find("stopped by signal " + std::to_string(signal)), std::string::npos) << err;
+    EXPECT_NE(err.find("no GIF was written"), std::string::npos) << err;
+  }
+}
+
+// A frame that cannot be written ends the run: the summary says so, names the
+// frames that were written, and does not call the GIF written; a GIF of an
+// earlier run in its place stays as it was.
+TEST(RecorderProgram, AfterAnOutputErrorNothingIsDescribedAsWrittenThatIsNot) {
+  TempDir dir;
+  std::string tmp = dir.path() + "/tmp", gif = dir.path() + "/film.gif", png = dir.path() + "/frames";
+  std::filesystem::create_directories(tmp);
+  std::filesystem::create_directories(png + "/frame-00003.png");  // in the third frame's way
+  {
+    std::ofstream earlier(gif);
+    earlier << "an earlier recording";
+  }
+  RecorderProcess run({"--seconds", "1", "--fps", "5", "--quiet", "--gif", gif, "--png-dir", png}, tmp);
+  EXPECT_EQ(run.Wait(), 1);
+  std::string err = run.Stderr();
+  EXPECT_NE(err.find("cannot write " + png + "/frame-00003.png"), std::string::npos) << err;
+  EXPECT_NE(err.find("no GIF was written"), std::string::npos) << err;
+  EXPECT_NE(err.find("frame-00002.png"), std::string::npos) << "the frames that are there: " << err;
+  EXPECT_EQ(ReadFile(gif), "an earlier recording");
+  EXPECT_EQ(Listing(dir.path()), (std::vector<std::string>{"film.gif", "frames", "tmp"}));
+  EXPECT_EQ(Listing(png), (std::vector<std::string>{"frame-00001.png", "frame-00002.png", "frame-00003.png"}));
+  EXPECT_TRUE(Listing(tmp).empty());
+}
+
+TEST(Recorder, TheGifAppearsWhenWholeAndReplacesAnEarlierOneOnlyThen) {
+  TempDir dir;
+  rec::Options options = Quiet(1, 5);
+  options.gifPath = dir.path() + "/film.gif";
+  {
+    std::ofstream earlier(options.gifPath);
+    earlier << "an earlier recording";
+  }
+  std::vector<std::string> duringRun;
+  std::string targetDuringRun;
+  options.onFrame = [&](const rec::Frame &f) {
+    if (f.index != 2) return;
+    duringRun = Listing(dir.path());
+    targetDuringRun = ReadFile(options.gifPath);
+  };
+  rec::Summary summary;
+  std::string error;
+  ASSERT_TRUE(rec::Record(options, &summary, &error)) << error;
+  ASSERT_EQ(duringRun.size(), 2u);
+  EXPECT_EQ(duringRun[0], "film.gif");
+  EXPECT_EQ(duringRun[1].rfind("film.gif.tmp-", 0), 0u) << duringRun[1];
+  EXPECT_EQ(targetDuringRun, "an earlier recording");
+  EXPECT_EQ(Listing(dir.path()), (std::vector<std::string>{"film.gif"}));
+  EXPECT_TRUE(summary.gifWritten);
+  Playback film = Play(options.gifPath);
+  ASSERT_FALSE(film.delays.empty());
+  EXPECT_EQ(std::accumulate(film.delays.begin(), film.delays.end(), 0), 100) << "the whole second";
+}
+
+}  // namespace
+
+namespace {
+
+TEST(RecorderArguments, ShowDialogAndShowAboutAreFlags) {
+  rec::Options options;
+  std::string error;
+  ASSERT_EQ(Parse({"--show-dialog", "--seconds", "3"}, &options, &error), rec::ParseOutcome::kRun) << error;
+  EXPECT_TRUE(options.showDialog);
+  EXPECT_FALSE(options.showAbout);
+  ASSERT_EQ(Parse({"--show-about"}, &options, &error), rec::ParseOutcome::kRun) << error;
+  EXPECT_TRUE(options.showAbout);
+}
+
+TEST(Recorder, ShowAboutOpensTheSettingsDialogThenTheAboutBoxOverIt) {
+  rec::Options options = Quiet(3, 1);
+  options.showAbout = true;
+  std::vector<bool> dialogShown, aboutShown;
+  options.onFrame = [&](const rec::Frame &) {
+    dialogShown.push_back(IsWindowVisible(SettingsDialog) != FALSE);
+    HWND about = FindWindowA("#32770", "About Mivora");
+    aboutShown.push_back(about && IsWindowVisible(about));
+  };
+  rec::Summary summary;
+  std::string error;
+  ASSERT_TRUE(rec::Record(options, &summary, &error)) << error;
+  // Frames at 1, 2 and 3 s: the dialog from just after 1 s, the about box from 1.5 s on.
+  EXPECT_EQ(dialogShown, (std::vector<bool>{false, true, true}));
+  EXPECT_EQ(aboutShown, (std::vector<bool>{false, true, true}));
+  EXPECT_EQ(summary.frames, 3);
 }
 
 }  // namespace

@@ -111,13 +111,4 @@ TEST(Art, BranchesShareOneMaskAndShowBarkOfAboutANinth) {
   }
 }
 
-TEST(Art, MixedSetTakesEachIndexFromItsType) {
-  // Index 0 from type 6, 1 from type 2, 2 from type 3, 3 from type 4, 4 from type 5.
-  const int from[PETALS_PER_FLOWER] = {5, 1, 2, 3, 4};
-  for (int k = 0; k < PETALS_PER_FLOWER; ++k) {
-    EXPECT_EQ(MixedBitmapSet.petalPicture[k], BitmapSets[from[k]].petalPicture[k]) << k;
-    EXPECT_EQ(MixedBitmapSet.petalMask[k], BitmapSets[from[k]].petalMask[k]) << k;
-  }
-}
-
 }  // namespace

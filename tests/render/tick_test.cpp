@@ -77,6 +77,20 @@ TEST_F(TickTest, BranchCadenceFollowsTheTwoPeriods) {
   EXPECT_EQ(BranchDrawnTicks(2), (std::vector<int>{500}));
 }
 
+// Stored values outside every limit: the cadence and the count hold up.
+TEST_F(TickTest, TheCountGoesOnPast2To31TicksAndANegativeBranchPeriodDrawsEveryTick) {
+  Start([] { Settings.fallingPetals = 0; });
+  tickCounter = 0x7FFFFFFF;
+  Tick();
+  EXPECT_EQ(tickCounter, LONG(-2147483647 - 1));
+  Settings.branchRedrawInterval = -500;
+  tickCounter = 3;
+  EXPECT_EQ(BranchDrawnTicks(3), (std::vector<int>{3, 4, 5}));
+  Settings.branchRedrawInterval = -2147483647 - 1;
+  Settings.tickInterval = -2147483647 - 1;
+  EXPECT_EQ(BranchDrawnTicks(2), (std::vector<int>{6, 7}));
+}
+
 TEST_F(TickTest, HiddenBranchIsNeverDrawnWhileTheCounterRises) {
   Start([] {
     Settings.fallingPetals = 0;
@@ -263,6 +277,76 @@ TEST_F(TickTest, SwitchingFallingOffErasesFallingPetalsOnceAndKeepsLandedOnes) {
   EXPECT_TRUE(vd::Repaints().empty());  // no petal work from then on
   // Nothing moves any more, and the branch redraws over itself unchanged.
   EXPECT_TRUE(std::equal(after.begin(), after.end(), vd::Framebuffer()));
+}
+
+TEST_F(TickTest, WithNoFlowerInUseNothingFallsAndRaisingTheCountGivesEachNewSlotADelay) {
+  Start([] { Settings.flowersPerBranch = 0; }, 10000);
+  EXPECT_EQ(PetalPixels(100, 740), 0);
+  for (const Flower &f : branches[0].flowers)
+    for (const Petal &p : f.petals) EXPECT_EQ(p.fresh, 1);  // none ever stepped or drawn
+  Settings.flowersPerBranch = 3;
+  for (Flower &f : branches[0].flowers) f.fallDelay = 0;
+  OnFlowerCountChanged(0, 3);
+  for (int s = 0; s < FLOWER_SLOTS; ++s) {
+    LONG delay = branches[0].flowers[s].fallDelay;
+    if (s < 3) {
+      EXPECT_GE(delay, 1) << s;
+      EXPECT_LE(delay, 150) << s;
+    } else {
+      EXPECT_EQ(delay, 0) << s;
+    }
+  }
+}
+
+// Lowered from 8 to 5 and raised to 9 before the next tick: 9 in use and 3
+// removed would reach slot 11; the walks stop at slot 9.
+TEST_F(TickTest, ALowerThenHigherCountBeforeTheNextTickWalksNoFurtherThanTheLastSlot) {
+  Start([] { Settings.flowersPerBranch = 8; });
+  OnFlowerCountChanged(8, 5);
+  Settings.flowersPerBranch = 9;
+  OnFlowerCountChanged(5, 9);
+  EXPECT_EQ(removedFlowers, 3);
+  LONG delays[FLOWER_SLOTS];
+  for (int s = 0; s < FLOWER_SLOTS; ++s) delays[s] = branches[0].flowers[s].fallDelay;
+  for (int s = 0; s < FLOWER_SLOTS; ++s) {
+    branches[0].flowers[s].petals[0].eraseMode = ERASE_INVALIDATE;
+    branches[0].flowers[s].petals[0].landed = 0;
+    branches[0].flowers[s].petals[0].x = 40 * s + 300;
+    branches[0].flowers[s].petals[0].y = 500;
+  }
+  vd::ClearRecords();
+  TargetDC = GetDC(DrawTarget);
+  PetalPass();
+  ReleaseDC(DrawTarget, TargetDC);
+  EXPECT_EQ(removedFlowers, 0);
+  // Every slot's last image is erased, the tenth included, and slot 9 alone
+  // is reseeded with a new delay.
+  std::set<std::pair<int, int>> corners = RepaintCorners();
+  for (int s = 0; s < FLOWER_SLOTS; ++s) EXPECT_TRUE(corners.count({40 * s + 300, 500})) << s;
+  for (int s = 0; s < 9; ++s)
+    if (delays[s] > 1) EXPECT_EQ(branches[0].flowers[s].fallDelay, delays[s] - 1) << s;  // counted down
+  EXPECT_EQ(branches[0].flowers[9].petals[0].eraseMode, ERASE_NONE);  // reseeded
+}
+
+// A lower count asked for while falling is off waits for falling to come back.
+TEST_F(TickTest, AFlowerCountLoweredWhileFallingIsOffWaitsUntilFallingIsOn) {
+  Start([] { Settings.flowersPerBranch = 8; }, 3000);
+  Settings.fallingPetals = 0;
+  OnFallingToggled(0, 1);
+  Tick();  // the one extra pass
+  LONG before = Settings.flowersPerBranch;
+  Settings.flowersPerBranch = 5;
+  OnFlowerCountChanged(before, 5);
+  for (int i = 0; i < 10; ++i) Tick();
+  EXPECT_EQ(removedFlowers, 3);  // still waiting
+  Settings.fallingPetals = 1;
+  OnFallingToggled(1, 0);
+  Tick();
+  EXPECT_EQ(removedFlowers, 0);
+  for (int s = 5; s < 8; ++s) {
+    EXPECT_GE(branches[0].flowers[s].fallDelay, 1) << s;
+    EXPECT_EQ(branches[0].flowers[s].livePetals, 5) << s;
+  }
 }
 
 TEST_F(TickTest, RestartTickRestartsTheTimerOnlyWhenThePeriodChanged) {

@@ -251,4 +251,29 @@ TEST_F(SettingsStore, DyingBetweenTheTemporaryFileAndTheRenameKeepsTheOldSetting
   EXPECT_EQ(Settings.flutter, 6);
 }
 
+// A key that cannot be made (its hive cannot be written): the program runs on
+// factory values without a word, and a save changes nothing and says nothing.
+TEST_F(SettingsStore, AKeyThatCannotBeOpenedGivesFactoryValuesSilentlyAndASaveThatFails) {
+  std::string blocker = dir_.path() + "/not-a-folder";
+  { std::ofstream(blocker) << "x"; }
+  vd::Config config;
+  config.registryPath = blocker + "/registry.hkcu";
+  config.recordObservations = true;
+  vd::Reset(config);
+  ResetProgramState();
+  std::memset(&Settings, 0x55, sizeof Settings);
+  LoadSettings();
+  EXPECT_EQ(Settings.flowersPerBranch, 1);
+  EXPECT_EQ(Settings.tickInterval, 50);
+  EXPECT_EQ(Settings.branchX, 100);
+  EXPECT_STREQ(reinterpret_cast<char *>(StoredSettings), "1.0.0.5");
+  Settings.flutter = 7;
+  SaveSettings();
+  EXPECT_EQ(Settings.flutter, 7);  // the record is as it was
+  HKEY key = nullptr;
+  EXPECT_NE(RegOpenKeyExA(HKEY_CURRENT_USER, SETTINGS_KEY, 0, KEY_READ, &key), ERROR_SUCCESS);
+  EXPECT_TRUE(vd::MessageBoxes().empty());
+  EXPECT_TRUE(vd::Beeps().empty());
+}
+
 }  // namespace

@@ -31,7 +31,9 @@ bool SamePixels(HBITMAP a, HBITMAP b) {
   return same;
 }
 
-// Whether `loaded` shows resource `id`.
+// Whether `loaded` shows resource `id`. Only the pictures tell one type from
+// another: every type's mask of an index is the same image, so a mask is
+// checked for its index's shape, and the mask ids stand in the table test.
 bool Shows(HBITMAP loaded, WORD id) {
   HBITMAP reference = LoadBitmapA(vd::ModuleInstance(), MAKEINTRESOURCEA(id));
   bool same = reference && SamePixels(loaded, reference);
@@ -51,19 +53,49 @@ class BitmapsTest : public SimTest {
     SimTest::TearDown();
   }
 
-  void ExpectPetals(const WORD (&pictures)[5], const WORD (&petalMasks)[5]) {
+  // Every slot's petals show these pictures, each with its index's mask shape.
+  void ExpectPetals(const WORD (&pictures)[5]) {
     for (int slot = 0; slot < FLOWER_SLOTS; slot++)
       for (int k = 0; k < PETALS_PER_FLOWER; k++) {
         const Petal &petal = branches[0].flowers[slot].petals[k];
         EXPECT_TRUE(Shows(petal.picture, pictures[k])) << "slot " << slot << " index " << k;
-        EXPECT_TRUE(Shows(petal.mask, petalMasks[k])) << "slot " << slot << " index " << k;
+        EXPECT_TRUE(Shows(petal.mask, BitmapSets[0].petalMask[k])) << "slot " << slot << " index " << k;
       }
   }
-  void ExpectBranch(WORD picture, WORD mask) {
+  void ExpectBranch(WORD picture) {
     EXPECT_TRUE(Shows(branches[0].picture, picture));
-    EXPECT_TRUE(Shows(branches[0].mask, mask));
+    EXPECT_TRUE(Shows(branches[0].mask, BitmapSets[0].branchMask));
   }
 };
+
+// The table of resource ids, row by row: branch picture and mask, then each
+// index's picture and mask.
+TEST(BitmapTable, HoldsTheIdsOfEveryTypeAndOfTheMixedSet) {
+  const WORD expected[FLOWER_TYPES][12] = {
+      {195, 196, 184, 186, 187, 191, 188, 192, 189, 193, 243, 194},
+      {178, 179, 201, 206, 202, 207, 203, 208, 204, 209, 205, 210},
+      {211, 212, 213, 218, 214, 219, 215, 220, 216, 221, 217, 222},
+      {182, 183, 233, 238, 234, 239, 235, 240, 237, 241, 190, 242},
+      {197, 199, 223, 228, 224, 229, 225, 230, 226, 231, 227, 232},
+      {198, 200, 247, 248, 245, 249, 244, 250, 246, 251, 236, 252},
+      {262, 261, 263, 272, 264, 271, 265, 270, 266, 269, 267, 268},
+  };
+  for (int t = 0; t < FLOWER_TYPES; t++) {
+    const BitmapSet &set = BitmapSets[t];
+    EXPECT_EQ(set.branchPicture, expected[t][0]) << "type " << t + 1;
+    EXPECT_EQ(set.branchMask, expected[t][1]) << "type " << t + 1;
+    for (int k = 0; k < PETALS_PER_FLOWER; k++) {
+      EXPECT_EQ(set.petalPicture[k], expected[t][2 + 2 * k]) << "type " << t + 1 << " index " << k;
+      EXPECT_EQ(set.petalMask[k], expected[t][3 + 2 * k]) << "type " << t + 1 << " index " << k;
+    }
+  }
+  const WORD mixedPictures[PETALS_PER_FLOWER] = {247, 202, 215, 237, 227};
+  const WORD mixedMasks[PETALS_PER_FLOWER] = {248, 207, 220, 241, 232};
+  for (int k = 0; k < PETALS_PER_FLOWER; k++) {
+    EXPECT_EQ(MixedBitmapSet.petalPicture[k], mixedPictures[k]) << k;
+    EXPECT_EQ(MixedBitmapSet.petalMask[k], mixedMasks[k]) << k;
+  }
+}
 
 TEST_F(BitmapsTest, FirstLoadPreparesAllTenSlots) {
   Settings.flowersPerBranch = 1;
@@ -106,12 +138,25 @@ TEST_F(BitmapsTest, FlowerTypeFourUsesItsOwnPicturesForIndexThreeAndFour) {
   const Petal &three = branches[0].flowers[0].petals[3];
   const Petal &four = branches[0].flowers[6].petals[4];
   EXPECT_TRUE(Shows(four.picture, 190));
-  EXPECT_TRUE(Shows(four.mask, 242));
   EXPECT_TRUE(Shows(three.picture, 237));
-  EXPECT_TRUE(Shows(three.mask, 241));
   EXPECT_FALSE(Shows(four.picture, 243));  // type 1's index 4 looks different
-  ExpectBranch(182, 183);
-  ExpectPetals({233, 234, 235, 237, 190}, {238, 239, 240, 241, 242});
+  ExpectBranch(182);
+  ExpectPetals({233, 234, 235, 237, 190});
+}
+
+TEST_F(BitmapsTest, EveryTypeLoadsThePicturesOfItsRow) {
+  const WORD branch[FLOWER_TYPES] = {195, 178, 211, 182, 197, 198, 262};
+  const WORD petals[FLOWER_TYPES][PETALS_PER_FLOWER] = {
+      {184, 187, 188, 189, 243}, {201, 202, 203, 204, 205}, {213, 214, 215, 216, 217}, {233, 234, 235, 237, 190},
+      {223, 224, 225, 226, 227}, {247, 245, 244, 246, 236}, {263, 264, 265, 266, 267}};
+  for (LONG type = 1; type <= FLOWER_TYPES; type++) {
+    SCOPED_TRACE("type " + std::to_string(type));
+    ResetSimState();
+    Settings.flowerType = type;
+    LoadBitmapSets(0);
+    ExpectBranch(branch[type - 1]);
+    ExpectPetals(petals[type - 1]);
+  }
 }
 
 TEST_F(BitmapsTest, TypesOutsideOneToSevenLoadTypeOne) {
@@ -119,16 +164,16 @@ TEST_F(BitmapsTest, TypesOutsideOneToSevenLoadTypeOne) {
     ResetSimState();
     Settings.flowerType = type;
     LoadBitmapSets(0);
-    ExpectBranch(195, 196);
-    ExpectPetals({184, 187, 188, 189, 243}, {186, 191, 192, 193, 194});
+    ExpectBranch(195);
+    ExpectPetals({184, 187, 188, 189, 243});
   }
 }
 
 TEST_F(BitmapsTest, TypeNinetyNineGivesMixedPetalsOnTypeOnesBranch) {
   Settings.flowerType = MIXED_FLOWER_TYPE;
   LoadBitmapSets(0);
-  ExpectBranch(195, 196);
-  ExpectPetals({247, 202, 215, 237, 227}, {248, 207, 220, 241, 232});
+  ExpectBranch(195);
+  ExpectPetals({247, 202, 215, 237, 227});
 }
 
 TEST_F(BitmapsTest, LoadWithAltDownGivesMixedPetalsAndTheTypesOwnBranch) {
@@ -136,8 +181,8 @@ TEST_F(BitmapsTest, LoadWithAltDownGivesMixedPetalsAndTheTypesOwnBranch) {
   vd::KeyDown(VK_MENU);
   LoadBitmapSets(0);
   vd::KeyUp(VK_MENU);
-  ExpectBranch(178, 179);
-  ExpectPetals({247, 202, 215, 237, 227}, {248, 207, 220, 241, 232});
+  ExpectBranch(178);
+  ExpectPetals({247, 202, 215, 237, 227});
 }
 
 TEST_F(BitmapsTest, FlowerTypeChangeKeepsEveryPetalsStateAndSwapsOnlyPictures) {
@@ -162,8 +207,8 @@ TEST_F(BitmapsTest, FlowerTypeChangeKeepsEveryPetalsStateAndSwapsOnlyPictures) {
   RECT picture = BitmapRect(branches[0].picture);
   EXPECT_EQ(334, picture.right);
   EXPECT_EQ(93, picture.bottom);
-  ExpectBranch(197, 199);
-  ExpectPetals({223, 224, 225, 226, 227}, {228, 229, 230, 231, 232});
+  ExpectBranch(197);
+  ExpectPetals({223, 224, 225, 226, 227});
 
   // Everything but the pictures and masks is as it was.
   Branch after;

@@ -142,6 +142,9 @@ TEST_F(BranchTest, LoweringFlowerCountFromTenToOneMarksNineRemoved) {
   EXPECT_EQ(state, RandomState);
   OnFlowerCountChanged(5, 3);
   EXPECT_EQ(2, removedFlowers);  // replaces, does not add
+  // More than the ten slots is all of them; no difference overflows.
+  OnFlowerCountChanged(2147483647, -2147483647 - 1);
+  EXPECT_EQ(FLOWER_SLOTS, removedFlowers);
 }
 
 TEST_F(BranchTest, RaisingFlowerCountGivesEachNewSlotADelay) {

@@ -91,6 +91,28 @@ TEST_F(PetalTest, LandingOnWindowTopFallsOnUnseenWhenFallingBehind) {
   RunLandingOnWindowTop(LonePetal(0, 100, 200, 1, 4), 1);
 }
 
+// A petal whose two hidden probes lie in two different windows counts as
+// hidden, but a corner of its image shows in the gap between them: it is
+// erased by a repaint, or that corner would stay on the desktop (the stray
+// petal pixels seen along a window's edge after dragging another window).
+TEST_F(PetalTest, AHiddenPetalShowingBetweenTwoWindowsIsErasedByARepaint) {
+  Settings.fallBehindWindows = 1;
+  // Window A covers the top left of the 13 x 10 petal at (100, 200), window B
+  // the pixel past its bottom right; (100..104, 205..209) shows between them.
+  SetRegion(WindowRegion, 50, 150, 106, 205);
+  AddRect(WindowRegion, 105, 205, 200, 300);
+  Petal *petal = LonePetal(0, 100, 200, 0, 4);
+  StepPetal(petal);
+  EXPECT_EQ(1, petal->hidden);
+  EXPECT_EQ(ERASE_INVALIDATE, petal->eraseMode);
+  // Wholly behind one window it needs no erasing.
+  SetRegion(WindowRegion, 50, 150, 200, 300);
+  petal = LonePetal(0, 100, 200, 0, 4);
+  StepPetal(petal);
+  EXPECT_EQ(1, petal->hidden);
+  EXPECT_EQ(ERASE_NONE, petal->eraseMode);
+}
+
 TEST_F(PetalTest, FreshPetalStaysPutWithNothingToEraseButStillGrowsThePile) {
   WindowAt210();
   Petal *petal = LonePetal(0, 100, 200, 1, 4);
@@ -423,6 +445,36 @@ TEST_F(PetalTest, TwoRunsFromTheSameStartGiveIdenticalRecords) {
   EXPECT_EQ(0, memcmp(&runs[0], &runs[1], sizeof runs[0]));
   EXPECT_TRUE(landingSame);
   DeleteObject(firstLanding);
+}
+
+// Falling behind windows: a petal that meets a window with no landing
+// surface on it falls on unseen and comes out below it, erased by a repaint
+// first, since what it saved above the window is no longer under it.
+TEST_F(PetalTest, APetalThatFallsBehindAWindowReappearsBelowIt) {
+  Settings.fallBehindWindows = 1;
+  Settings.flutter = 0;
+  SetRegion(WindowRegion, 100, 200, 400, 300);  // no crust: window layers off
+  Petal *petal = LonePetal(0, 200, 150, 0, 7);
+  bool wasHidden = false, touchedStale = false;
+  LONG firstEraseBelow = -1;
+  for (int step = 0; step < 40 && petal->active; step++) {
+    StepPetal(petal);
+    EXPECT_EQ(0, petal->landed);
+    if (petal->hidden) {
+      wasHidden = true;
+      EXPECT_EQ(ERASE_NONE, petal->eraseMode);  // nothing of it shows inside the window
+    }
+    if (petal->nextTouchesWindows) touchedStale |= petal->backgroundStale == 1;
+    if (wasHidden && !petal->hidden && firstEraseBelow < 0) firstEraseBelow = petal->eraseMode;
+    // The save pass: no background where the next place touches the window.
+    if (!petal->nextTouchesWindows) petal->backgroundStale = 0;
+    AdvanceDrawnPetals();
+  }
+  EXPECT_TRUE(wasHidden);
+  EXPECT_TRUE(touchedStale);
+  EXPECT_EQ(1, petal->active);
+  EXPECT_GT(petal->y, 300);  // out below the window
+  EXPECT_EQ(ERASE_INVALIDATE, firstEraseBelow);
 }
 
 }  // namespace

@@ -68,6 +68,7 @@ class SimTest : public ::testing::Test {
  protected:
   void SetUp() override {
     vd::Reset();
+    vd::RecordObservations(true);  // the tests read the beeps
     ResetSimState();
     RestoreFactoryDefaults();
     RandomState = 1;

@@ -251,4 +251,60 @@ TEST_F(WindTest, ImpossiblePhaseBeepsOnceAndRestartsFromTheCalmTimer) {
   EXPECT_TRUE(RunningWindTimers().empty());
 }
 
+// A rise whose last strength step comes after its last petal step: the
+// uncapped strength is what the blowing period pushes with.
+TEST_F(WindTest, AStrengthStepAfterTheLastPetalStepOfARiseCarriesUncappedIntoBlowing) {
+  Settings.maxWindStrength = 3;
+  Settings.flutter = 0;
+  SetRect(&DesktopRect, 0, 0, 1024, 768);
+  Petal *petal = nullptr;
+  {
+    LinkStore();
+    Flower *flower = &branches[0].flowers[0];
+    flower->livePetals = 1;
+    flower->fallDelay = 0;
+    petal = &flower->petals[0];
+    petal->x = 500, petal->y = 100, petal->dx = 0, petal->dy = 4, petal->active = 1, petal->fresh = 0;
+  }
+  OnWindTimer(MainWindow, TIMER_CALM);
+  windDirection = 1;
+  for (int i = 0; i < 5; i++) OnWindTimer(MainWindow, TIMER_STRENGTHEN);
+  StepPetal(petal);  // the last petal step of the rise caps the strength
+  EXPECT_EQ(3, windStrength);
+  OnWindTimer(MainWindow, TIMER_STRENGTHEN);
+  OnWindTimer(MainWindow, TIMER_STRENGTHEN);
+  OnWindTimer(MainWindow, TIMER_RISE);
+  EXPECT_EQ(Blowing, windPhase);
+  EXPECT_EQ(5, windStrength);  // above the cap, and nothing caps it now
+  StepPetal(petal);
+  EXPECT_EQ(5, windStrength);
+  EXPECT_EQ(505, petal->nextX);
+}
+
+// While no petal is stepped the gust does not end: Ending stays, and its
+// strength with it, until the first petal step.
+TEST_F(WindTest, EndingLastsWhileNoPetalIsStepped) {
+  SetRect(&DesktopRect, 0, 0, 1024, 768);
+  SeedAll(0);  // no flower in use
+  OnWindTimer(MainWindow, TIMER_CALM);
+  for (int i = 0; i < 70; i++) OnWindTimer(MainWindow, TIMER_STRENGTHEN);
+  OnWindTimer(MainWindow, TIMER_RISE);
+  OnWindTimer(MainWindow, TIMER_BLOW);
+  EXPECT_EQ(Ending, windPhase);
+  EXPECT_EQ(70, windStrength);  // never capped: no petal stepped during the rise
+  for (int tick = 0; tick < 20; tick++) StepFlowers();
+  EXPECT_EQ(Ending, windPhase);
+  EXPECT_EQ(70, windStrength);
+  // Flowers in use but all waiting: still no step.
+  Settings.flowersPerBranch = 3;
+  for (int slot = 0; slot < 3; slot++) branches[0].flowers[slot].fallDelay = 50;
+  for (int tick = 0; tick < 20; tick++) StepFlowers();
+  EXPECT_EQ(Ending, windPhase);
+  // The first petal stepped ends it.
+  branches[0].flowers[0].fallDelay = 1;
+  StepFlowers();
+  EXPECT_EQ(Calm, windPhase);
+  EXPECT_EQ(0, windStrength);
+}
+
 }  // namespace

@@ -38,6 +38,7 @@ class ProgramTest : public ::testing::Test {
     vd::Config config;
     config.bitsPerPixel = bitsPerPixel;
     config.registryPath = registry();
+    config.recordObservations = true;  // the tests read beeps, repaints, message boxes and menus
     vd::Reset(config);
     ResetProgramState();
   }

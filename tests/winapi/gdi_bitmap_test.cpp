@@ -6,7 +6,9 @@
 #include <cstring>
 #include <vector>
 
+#include "core/resources.h"
 #include "gdi32/objects.h"
+#include "resource.h"
 #include "vdesktop.h"
 #include "windows.h"
 
@@ -300,6 +302,37 @@ TEST_F(GdiBitmap, LoadBitmapOfTheBranchAndOfMissingIds) {
   EXPECT_EQ(LoadBitmapA(module, "NOSUCHBITMAP"), nullptr);
   EXPECT_EQ(LoadBitmapA(reinterpret_cast<HINSTANCE>(uintptr_t(0x1234000)), MAKEINTRESOURCE(197)), nullptr);
   DeleteObject(branch);
+}
+
+TEST_F(GdiBitmap, LoadBitmapGivesA256ColourPictureTheColoursOfItsPalette) {
+  // The settings dialog's picture of falling petals: 64 x 32, 8 bits, a palette
+  // whose entries beyond the colour cube (the desktop's teal) must come through.
+  vd::res::Blob dib;
+  ASSERT_TRUE(vd::res::Find(RT_BITMAP, MAKEINTRESOURCE(IDB_FALLING), &dib));
+  ASSERT_GE(dib.size, 40u + 1024u + 64u * 32u);
+  const uint8_t *p = dib.data;
+  ASSERT_EQ(p[14], 8);  // bits per pixel
+  const uint8_t *palette = p + 40, *bits = palette + 1024;
+  HBITMAP picture = LoadBitmapA(GetModuleHandleA(nullptr), MAKEINTRESOURCE(IDB_FALLING));
+  ASSERT_NE(picture, nullptr);
+  EXPECT_EQ(Describe(picture).bmWidth, 64);
+  EXPECT_EQ(Describe(picture).bmHeight, 32);
+  HDC dc = CreateCompatibleDC(nullptr);
+  HGDIOBJ old = SelectObject(dc, picture);
+  int wrong = 0, teal = 0;
+  for (int y = 0; y < 32; ++y)
+    for (int x = 0; x < 64; ++x) {
+      const uint8_t *entry = palette + 4 * bits[(31 - y) * 64 + x];  // bottom-up rows
+      COLORREF want = RGB(entry[2], entry[1], entry[0]);
+      COLORREF got = GetPixel(dc, x, y);
+      wrong += got != want;
+      teal += got == RGB(0, 128, 128);
+    }
+  SelectObject(dc, old);
+  DeleteDC(dc);
+  DeleteObject(picture);
+  EXPECT_EQ(wrong, 0);
+  EXPECT_GT(teal, 64 * 32 / 2);
 }
 
 }  // namespace

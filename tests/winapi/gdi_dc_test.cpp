@@ -39,7 +39,9 @@ TEST_F(GdiDC, DeviceCapsDescribeThe96DpiScreen) {
   ReleaseDC(nullptr, screen);
 }
 
-TEST_F(GdiDC, EightBitModeReportsAPalettedDisplay) {
+// A palette-managed display: NUMCOLORS counts the system palette's static
+// colours, not its size (display drivers report 20 and 256).
+TEST_F(GdiDC, EightBitModeReportsAPalettedDisplayWithTwentyStaticColours) {
   vd::Config config;
   config.bitsPerPixel = 8;
   config.width = 800;
@@ -47,7 +49,11 @@ TEST_F(GdiDC, EightBitModeReportsAPalettedDisplay) {
   vd::Reset(config);
   HDC mem = CreateCompatibleDC(nullptr);
   EXPECT_EQ(GetDeviceCaps(mem, BITSPIXEL), 8);
-  EXPECT_EQ(GetDeviceCaps(mem, NUMCOLORS), 256);
+  EXPECT_EQ(GetDeviceCaps(mem, NUMCOLORS), 20);
+  const int kRasterCaps = 38, kRcPalette = 0x0100, kSizePalette = 104, kNumReserved = 106;
+  EXPECT_NE(GetDeviceCaps(mem, kRasterCaps) & kRcPalette, 0);
+  EXPECT_EQ(GetDeviceCaps(mem, kSizePalette), 256);
+  EXPECT_EQ(GetDeviceCaps(mem, kNumReserved), 20);
   EXPECT_EQ(GetDeviceCaps(mem, HORZRES), 800);
   EXPECT_EQ(GetDeviceCaps(mem, HORZSIZE), 212);  // 800 / 96 * 25.4 = 211.7
   DeleteDC(mem);

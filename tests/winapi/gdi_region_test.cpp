@@ -184,6 +184,48 @@ TEST_F(GdiCombine, BadHandlesAndModesGiveError) {
   DeleteObject(brush);
 }
 
+// Region coordinates run from -2^27 to 2^27 - 1. A rectangle or an offset
+// reaching beyond is refused alike, and the region stays as it was.
+TEST_F(GdiRegion, CoordinatesBeyondTwoToThe27AreRefusedBySetRectRgnAndOffsetRgnAlike) {
+  const int kMax = (1 << 27) - 1, kMin = -(1 << 27);
+  HRGN r = CreateRectRgn(kMin, kMin, kMax, kMax);
+  ASSERT_NE(r, nullptr);  // the universal set itself
+  EXPECT_EQ(CreateRectRgn(0, 0, kMax + 1, 10), nullptr);
+  EXPECT_EQ(CreateRectRgn(kMin - 1, 0, 10, 10), nullptr);
+  EXPECT_TRUE(SetRectRgn(r, 10, 10, 110, 110));
+  EXPECT_FALSE(SetRectRgn(r, 0, 0, kMax + 1, 10));
+  EXPECT_FALSE(SetRectRgn(r, 0, 0, 10, 2147483647));
+  EXPECT_FALSE(SetRectRgn(r, -2147483647 - 1, 0, 10, 10));
+  RECT box{};
+  EXPECT_EQ(GetRgnBox(r, &box), SIMPLEREGION);
+  EXPECT_EQ(box.left, 10);
+  EXPECT_EQ(box.right, 110);
+  // (10, 10, 110, 110): the right edge may reach 2^27 - 1, not 2^27.
+  EXPECT_EQ(OffsetRgn(r, 0x8000000 - 110, 10), ERROR);
+  EXPECT_EQ(GetRgnBox(r, &box), SIMPLEREGION);
+  EXPECT_EQ(box.left, 10);
+  EXPECT_EQ(OffsetRgn(r, 0x8000000 - 111, 10), SIMPLEREGION);
+  EXPECT_EQ(GetRgnBox(r, &box), SIMPLEREGION);
+  EXPECT_EQ(box.right, kMax);
+  // The left edge may reach -2^27, not beyond.
+  SetRectRgn(r, -10, 10, 90, 110);
+  EXPECT_EQ(OffsetRgn(r, -(0x8000000 - 9), 10), ERROR);
+  EXPECT_EQ(OffsetRgn(r, -(0x8000000 - 10), 10), SIMPLEREGION);
+  // A complex region refused keeps every part.
+  HRGN part = CreateRectRgn(1000, 20, 1010, 30);
+  SetRectRgn(r, 0, 0, 10, 10);
+  CombineRgn(r, r, part, RGN_OR);
+  EXPECT_EQ(OffsetRgn(r, 0x8000000 - 100, 10), ERROR);
+  EXPECT_EQ(CombineRgn(r, r, part, RGN_XOR), SIMPLEREGION);
+  // An empty region moves nowhere, however far.
+  HRGN empty = CreateRectRgn(0, 0, 0, 0);
+  EXPECT_EQ(OffsetRgn(empty, -2147483647 + 10, 10), NULLREGION);
+  EXPECT_EQ(OffsetRgn(empty, 0xF000000, 0xF000000), NULLREGION);
+  DeleteObject(r);
+  DeleteObject(part);
+  DeleteObject(empty);
+}
+
 TEST_F(GdiRegion, OffsetMovesEveryPixelExactly) {
   HRGN a = CreateRectRgn(0, 0, 10, 10);
   HRGN b = CreateRectRgn(5, 5, 15, 15);

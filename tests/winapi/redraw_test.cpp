@@ -54,7 +54,7 @@ TEST_F(RedrawTest, AllChildrenOfTheDesktopWindowAreItsTopLevelWindows) {
   EXPECT_TRUE(seen.empty());
   EXPECT_EQ(vd::Pixel(160, 160), 0xFF0000u);
   RedrawWindow(GetDesktopWindow(), nullptr, area, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-  EXPECT_EQ(seen, (std::vector<UINT>{WM_PAINT, WM_ERASEBKGND}));
+  EXPECT_EQ(seen, (std::vector<UINT>{WM_ERASEBKGND, WM_PAINT}));
   EXPECT_EQ(vd::Pixel(160, 160), 0xFFFFFFu);
   DeleteObject(area);
 }

@@ -1,11 +1,16 @@
 // The registry: key tree, value semantics, and the file that keeps HKEY_CURRENT_USER.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <stdlib.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <iterator>
 #include <optional>
@@ -97,6 +102,17 @@ class RegistryTest : public ::testing::Test {
     if (status != ERROR_SUCCESS) return {};
     bytes.resize(size);
     return bytes;
+  }
+
+  // Files in the folder other than the hive, its lock and its damaged copy.
+  std::vector<std::string> Temporaries() const {
+    std::vector<std::string> found;
+    std::string name = file_.filename().string();
+    for (const auto &entry : fs::directory_iterator(file_.parent_path())) {
+      std::string n = entry.path().filename().string();
+      if (n != name && n != name + ".lock" && n != name + ".damaged") found.push_back(n);
+    }
+    return found;
   }
 
   fs::path dir_;
@@ -383,15 +399,15 @@ TEST_F(RegistryTest, ACrashBeforeTheRenameLeavesTheOldFileWhole) {
   EXPECT_EQ(RegSetValueExA(key, kSettingsValue, 0, REG_BINARY, newer.data(), 528), ERROR_CANTWRITE);
   RegCloseKey(key);
   EXPECT_EQ(ReadBytes(file_), before);
-  EXPECT_TRUE(fs::exists(file_.string() + ".tmp"));  // the half-done write is left behind
+  EXPECT_EQ(Temporaries().size(), 1u);  // the half-done write is left behind
 
   NewProcess();
   EXPECT_EQ(vd::RegistryProblem(), "");
   EXPECT_EQ(StoredSettings(), Pattern(528, 1));
 
-  // The next write goes through over the stale temporary file.
+  // The next write goes through, and takes the stale temporary file away.
   StoreSettings(newer);
-  EXPECT_FALSE(fs::exists(file_.string() + ".tmp"));
+  EXPECT_TRUE(Temporaries().empty());
   NewProcess();
   EXPECT_EQ(StoredSettings(), newer);
 }
@@ -527,6 +543,195 @@ TEST_F(DamagedRegistryTest, AFileThatCannotBeReadIsReportedButNeverReplaced) {
                             nullptr),
             ERROR_CANTWRITE);
   EXPECT_TRUE(fs::is_directory(file_));
+}
+
+TEST_F(DamagedRegistryTest, WhenTheDamagedCopyCannotBeMadeTheFileIsNotReplaced) {
+  const std::string noise(3000, '\x5A');
+  ExpectReadAsEmptyAndKept(noise, "bytes of no registry");
+  fs::create_directory(file_.string() + ".damaged");  // the copy's place is taken
+  HKEY key = Create(kSettingsKey);  // a new key over a damaged file stays in memory
+  std::vector<BYTE> value = Pattern(528, 3);
+  EXPECT_EQ(RegSetValueExA(key, kSettingsValue, 0, REG_BINARY, value.data(), 528), ERROR_CANTWRITE);
+  EXPECT_EQ(ReadBytes(file_), noise) << "the damaged bytes are all still there";
+  EXPECT_TRUE(fs::is_directory(file_.string() + ".damaged"));
+  EXPECT_TRUE(Temporaries().empty());
+  EXPECT_NE(vd::RegistryWriteProblem().find(file_.string() + ".damaged"), std::string::npos)
+      << vd::RegistryWriteProblem();
+
+  // Once the copy can be made, the same write goes through.
+  fs::remove(file_.string() + ".damaged");
+  EXPECT_EQ(RegSetValueExA(key, kSettingsValue, 0, REG_BINARY, value.data(), 528), ERROR_SUCCESS);
+  RegCloseKey(key);
+  EXPECT_EQ(ReadBytes(file_.string() + ".damaged"), noise);
+  EXPECT_EQ(vd::RegistryWriteProblem(), "");
+  NewProcess();
+  EXPECT_EQ(StoredSettings(), value);
+}
+
+// A disk that fills while the damaged copy is written: no part of a copy is
+// left, and the damaged file stays. (A file size limit stands in for the full disk.)
+TEST_F(DamagedRegistryTest, AFullDiskDuringTheDamagedCopyLeavesNoPartOfItAndTheFileWhole) {
+  std::mt19937 random(3);
+  std::string noise(200000, '\0');
+  for (char &c : noise) c = char(random());
+  ExpectReadAsEmptyAndKept(noise, "random bytes");
+  rlimit saved{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+  void (*oldHandler)(int) = signal(SIGXFSZ, SIG_IGN);
+  rlimit small = saved;
+  small.rlim_cur = 65536;  // room for the new registry file, not for the copy
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  HKEY key = Create(kSettingsKey);
+  std::vector<BYTE> value = Pattern(528, 4);
+  LSTATUS status = RegSetValueExA(key, kSettingsValue, 0, REG_BINARY, value.data(), 528);
+  setrlimit(RLIMIT_FSIZE, &saved);
+  signal(SIGXFSZ, oldHandler);
+  RegCloseKey(key);
+  EXPECT_EQ(status, ERROR_CANTWRITE);
+  EXPECT_NE(vd::RegistryWriteProblem().find("File too large"), std::string::npos) << vd::RegistryWriteProblem();
+  EXPECT_EQ(ReadBytes(file_), noise);
+  EXPECT_FALSE(fs::exists(file_.string() + ".damaged"));
+  EXPECT_TRUE(Temporaries().empty());
+}
+
+TEST_F(DamagedRegistryTest, ADamagedFileAnotherWriterReplacedMeanwhileIsNotCopiedAsDamaged) {
+  StoreSettings(Pattern(528, 6));
+  const std::string sound = ReadBytes(file_);
+  ExpectReadAsEmptyAndKept("damaged", "a short word");
+  WriteBytes(file_, sound);  // another process saved meanwhile
+  StoreSettings(Pattern(528, 7));
+  EXPECT_FALSE(fs::exists(file_.string() + ".damaged"));
+  NewProcess();
+  EXPECT_EQ(StoredSettings(), Pattern(528, 7));
+}
+
+TEST_F(RegistryTest, AHiveReachedThroughASymbolicLinkIsWrittenWhereTheLinkPoints) {
+  fs::create_directory(dir_ / "real");
+  fs::create_symlink("real/settings.hkcu", file_);  // relative to the link's folder, and dangling at first
+  NewProcess();
+  StoreSettings(Pattern(528, 8));
+  EXPECT_TRUE(fs::is_symlink(file_)) << "the link stays a link";
+  EXPECT_TRUE(fs::is_regular_file(dir_ / "real" / "settings.hkcu"));
+  StoreSettings(Pattern(528, 9));
+  EXPECT_TRUE(fs::is_symlink(file_));
+  // A second link to the first: both lead to the same file.
+  fs::create_symlink(file_, dir_ / "second.hkcu");
+  file_ = dir_ / "second.hkcu";
+  NewProcess();
+  EXPECT_EQ(StoredSettings(), Pattern(528, 9));
+  StoreSettings(Pattern(528, 10));
+  EXPECT_TRUE(fs::is_symlink(file_));
+  EXPECT_EQ(ReadBytes(dir_ / "real" / "settings.hkcu"), ReadBytes(dir_ / "registry.hkcu"));
+  file_ = dir_ / "registry.hkcu";
+  NewProcess();
+  EXPECT_EQ(StoredSettings(), Pattern(528, 10));
+  // Links that go round in a loop lead to no file: nothing is written.
+  fs::create_symlink("loop-b", dir_ / "loop-a");
+  fs::create_symlink("loop-a", dir_ / "loop-b");
+  file_ = dir_ / "loop-a";
+  NewProcess();
+  HKEY key;
+  EXPECT_NE(RegCreateKeyExA(HKEY_CURRENT_USER, "Software", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+  EXPECT_TRUE(fs::is_symlink(dir_ / "loop-a"));
+}
+
+// ---------------------------------------------------------------- writers in other processes
+
+// The number of saves each writer makes; MIVORA_REGISTRY_RACE_SAVES asks for more.
+int RaceSaves() {
+  const char *text = getenv("MIVORA_REGISTRY_RACE_SAVES");
+  int n = text ? atoi(text) : 0;
+  return n > 0 ? n : 300;
+}
+
+// Runs `body` in a child process, which writes what it returns to a pipe.
+struct Child {
+  pid_t pid = -1;
+  int out = -1;
+};
+Child Spawn(const std::function<std::string()> &body) {
+  int fds[2];
+  if (pipe(fds) != 0) return Child{};
+  pid_t pid = fork();
+  if (pid == 0) {
+    close(fds[0]);
+    std::string report = body();
+    ssize_t ignored = write(fds[1], report.data(), report.size());
+    (void)ignored;
+    _exit(0);
+  }
+  close(fds[1]);
+  return Child{pid, fds[0]};
+}
+std::string Collect(const Child &child) {
+  std::string report;
+  char buffer[256];
+  ssize_t n;
+  while ((n = read(child.out, buffer, sizeof buffer)) > 0) report.append(buffer, size_t(n));
+  close(child.out);
+  int status = 0;
+  waitpid(child.pid, &status, 0);
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? report : "died";
+}
+
+TEST_F(RegistryTest, TwoProcessesSavingWhileAThirdLoadsNeverFailNorShowAPartialFile) {
+  const int saves = RaceSaves();
+  const fs::path done = dir_ / "writers-done";
+  auto writer = [&](int seed) {
+    return [&, seed] {
+      NewProcess();
+      int failed = 0;
+      HKEY key = nullptr;
+      if (RegCreateKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr))
+        ++failed;
+      for (int i = 0; i < saves; ++i) {
+        std::vector<BYTE> bytes = Pattern(528, seed + i);
+        if (RegSetValueExA(key, kSettingsValue, 0, REG_BINARY, bytes.data(), 528) != ERROR_SUCCESS) ++failed;
+      }
+      RegCloseKey(key);
+      return std::to_string(failed);
+    };
+  };
+  Child reader = Spawn([&] {
+    int loads = 0, damaged = 0, wrongValue = 0;
+    while (!fs::exists(done)) {
+      NewProcess();
+      if (!vd::RegistryProblem().empty()) ++damaged;
+      HKEY key;
+      if (Open(kSettingsKey, &key) == ERROR_SUCCESS) {
+        RegCloseKey(key);
+        // The key comes a moment before its first value; after that every value
+        // read is one written whole: Pattern(528, seed) for some seed.
+        std::vector<BYTE> value = StoredSettings();
+        if (!value.empty() && (value.size() != 528 || value != Pattern(528, value[0]))) ++wrongValue;
+      }
+      ++loads;
+    }
+    return std::to_string(loads) + " " + std::to_string(damaged) + " " + std::to_string(wrongValue);
+  });
+  Child first = Spawn(writer(0)), second = Spawn(writer(100000));
+  std::string firstFailed = Collect(first), secondFailed = Collect(second);
+  WriteBytes(done, "");
+  std::string readerReport = Collect(reader);
+  std::printf("registry race: %d saves each; failed saves %s and %s; reader (loads, damaged or empty, wrong value): %s\n",
+              saves, firstFailed.c_str(), secondFailed.c_str(), readerReport.c_str());
+  EXPECT_EQ(firstFailed, "0");
+  EXPECT_EQ(secondFailed, "0");
+  int loads = 0, damaged = -1, wrongValue = -1;
+  ASSERT_EQ(sscanf(readerReport.c_str(), "%d %d %d", &loads, &damaged, &wrongValue), 3) << readerReport;
+  EXPECT_GT(loads, 0);
+  EXPECT_EQ(damaged, 0);
+  EXPECT_EQ(wrongValue, 0);
+
+  // The final file is sound and holds the last save of one of the two.
+  fs::remove(done);
+  NewProcess();
+  EXPECT_EQ(vd::RegistryProblem(), "");
+  std::vector<BYTE> last = StoredSettings();
+  EXPECT_TRUE(last == Pattern(528, saves - 1) || last == Pattern(528, 100000 + saves - 1));
+  EXPECT_TRUE(Temporaries().empty());
+  EXPECT_FALSE(fs::exists(file_.string() + ".damaged"));
 }
 
 // ---------------------------------------------------------------- where the file is

@@ -2,6 +2,7 @@
 // loops, checked on the virtual desktop.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -22,6 +23,7 @@ class UserTest : public ::testing::Test {
  protected:
   void SetUp() override {
     vd::Reset();
+    vd::RecordObservations(true);
     received.clear();
     WNDCLASSEXA wc{};
     wc.cbSize = sizeof wc;
@@ -110,6 +112,77 @@ TEST_F(UserTest, PopupMenuReturnsTheChosenCommandOrZero) {
   EXPECT_EQ(TrackPopupMenu(menu, TPM_RETURNCMD, 50, 60, 0, hwnd, nullptr), 0);
 }
 
+// What the desktop records for tests: nothing unless asked, so a host that runs
+// for days does not fill its memory; the modal loops work the same either way.
+TEST_F(UserTest, RecordsAreKeptOnlyWhileRecordingIsOnAndModalLoopsWorkEitherWay) {
+  HMENU menu = GetSubMenu(LoadMenuA(vd::ModuleInstance(), MAKEINTRESOURCEA(IDM_TRAY)), 0);
+  auto everything = [&](int answer) {
+    MessageBeep(0);
+    InvalidateRect(hwnd, nullptr, TRUE);
+    InvalidateRect(nullptr, nullptr, TRUE);
+    vd::At(vd::Now() + 10, [answer] { vd::AnswerMessageBox(answer); });
+    EXPECT_EQ(MessageBoxA(hwnd, "text", "caption", MB_YESNO), answer);
+    vd::At(vd::Now() + 10, [] { vd::ChooseMenuItem(IDM_EXIT); });
+    EXPECT_EQ(TrackPopupMenu(menu, TPM_RETURNCMD, 5, 5, 0, hwnd, nullptr), IDM_EXIT);
+  };
+  vd::RecordObservations(false);
+  for (int i = 0; i < 100; ++i) everything(IDYES);
+  EXPECT_TRUE(vd::Beeps().empty());
+  EXPECT_TRUE(vd::Repaints().empty());
+  EXPECT_EQ(vd::ScreenRepaints(), 0);
+  EXPECT_TRUE(vd::MessageBoxes().empty());
+  EXPECT_TRUE(vd::Menus().empty());
+
+  vd::RecordObservations(true);
+  everything(IDNO);
+  EXPECT_EQ(vd::Beeps().size(), 1u);
+  // The test's own two calls; the message box's buttons invalidate themselves too.
+  EXPECT_EQ(std::count_if(vd::Repaints().begin(), vd::Repaints().end(),
+                          [this](const vd::RepaintRecord &r) { return r.hwnd == hwnd || !r.hwnd; }),
+            2);
+  EXPECT_EQ(vd::ScreenRepaints(), 1);
+  ASSERT_EQ(vd::MessageBoxes().size(), 1u);
+  EXPECT_EQ(vd::MessageBoxes()[0].answer, IDNO);
+  ASSERT_EQ(vd::Menus().size(), 1u);
+  EXPECT_EQ(vd::Menus()[0].result, UINT(IDM_EXIT));
+  vd::ClearRecords();
+  EXPECT_TRUE(vd::Beeps().empty());
+  EXPECT_TRUE(vd::Repaints().empty());
+  EXPECT_TRUE(vd::MessageBoxes().empty());
+  EXPECT_TRUE(vd::Menus().empty());
+
+  vd::Reset();
+  EXPECT_FALSE(vd::RecordingObservations()) << "off unless a test or host asks";
+  vd::Config config;
+  config.recordObservations = true;
+  vd::Reset(config);
+  EXPECT_TRUE(vd::RecordingObservations());
+}
+
+// An open box keeps its record through ClearRecords, and so does one answered
+// whose loop has yet to return: the loop reads its answer there.
+TEST_F(UserTest, ClearingRecordsInsideModalLoopsKeepsWhatTheLoopsNeed) {
+  vd::At(10, [] {
+    vd::ClearRecords();
+    EXPECT_TRUE(vd::MessageBoxOpen());
+    vd::At(vd::Now() + 10, [] {
+      vd::AnswerMessageBox(IDNO);  // the inner box
+      vd::ClearRecords();
+      EXPECT_EQ(vd::MessageBoxes().size(), 2u);
+    });
+    EXPECT_EQ(MessageBoxA(nullptr, "inner", "inner", MB_YESNO), IDNO);
+    vd::AnswerMessageBox(IDCANCEL);  // the outer box
+    vd::ClearRecords();
+  });
+  EXPECT_EQ(MessageBoxA(nullptr, "outer", "outer", MB_OKCANCEL), IDCANCEL);
+  ASSERT_EQ(vd::MessageBoxes().size(), 1u);
+  EXPECT_EQ(vd::MessageBoxes()[0].caption, "outer");
+  vd::RecordObservations(false);
+  vd::At(vd::Now() + 10, [] { vd::AnswerMessageBox(IDOK); });
+  EXPECT_EQ(MessageBoxA(nullptr, "third", "third", MB_OK), IDOK);
+  EXPECT_EQ(vd::MessageBoxes().size(), 1u) << "what was recorded stays until cleared; the unrecorded box goes";
+}
+
 TEST_F(UserTest, EnumWindowsVisitsFromTheTopAndAFalseVisitEndsItWithZero) {
   HWND second = CreateWindowExA(0, "Recorder", "second", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
   std::vector<HWND> order;
@@ -195,6 +268,30 @@ TEST_F(UserTest, PaintingStaysInsideTheUpdateRegionIconsIncluded) {
   EXPECT_NE(vd::Pixel(30, 30), 0xFF0000u);  // repainted: an icon and the desktop
   EXPECT_EQ(vd::Pixel(45, 30), 0xFF0000u);  // the icon reaches here, the update region does not
   EXPECT_EQ(vd::Pixel(80, 80), 0xFF0000u);
+}
+
+TEST_F(UserTest, IconMaskKeepsTheBackgroundWhereTheColourIsBlackToo) {
+  // Icon 1103 is a blossom on black with its four corners masked out: black
+  // colour bits under a set mask bit leave the screen alone, under a clear one
+  // they paint black.
+  HICON icon = LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCE(IDI_TYPE7));
+  ASSERT_NE(icon, nullptr);
+  ShowWindow(hwnd, SW_SHOW);
+  vd::PaintPending();
+  HDC dc = GetDC(hwnd);
+  RECT area{0, 0, 40, 40};
+  HBRUSH green = CreateSolidBrush(RGB(0, 255, 0));
+  FillRect(dc, &area, green);
+  DeleteObject(green);
+  EXPECT_TRUE(DrawIcon(dc, 0, 0, icon));
+  ReleaseDC(hwnd, dc);
+  POINT o{0, 0};
+  ClientToScreen(hwnd, &o);
+  EXPECT_EQ(vd::Pixel(o.x, o.y), 0x00FF00u);            // masked corner
+  EXPECT_EQ(vd::Pixel(o.x + 31, o.y + 31), 0x00FF00u);  // masked corner
+  EXPECT_EQ(vd::Pixel(o.x + 1, o.y + 1), 0x000000u);    // black, not masked
+  EXPECT_EQ(vd::Pixel(o.x + 16, o.y + 17), 0xFFFF00u);  // the yellow heart
+  EXPECT_EQ(vd::Pixel(o.x + 33, o.y + 5), 0x00FF00u);   // beyond the icon
 }
 
 }  // namespace

@@ -13,10 +13,17 @@ namespace vd {
 struct Config {
   int width = 1024;
   int height = 768;
-  int bitsPerPixel = 32;     // 8 selects a 256-colour display mode (NUMCOLORS 256)
+  int bitsPerPixel = 32;     // 8 selects a 256-colour palette display (NUMCOLORS 20)
   bool virtualTime = true;   // false: the real clock, for the live host
   std::string registryPath;  // empty: $MIVORA_REGISTRY, else ~/.local/share/mivora/registry.hkcu
   bool shell = true;         // create "Program Manager", its views and the taskbar
+  // The display's physical size (GetDeviceCaps HORZSIZE/VERTSIZE); 0 gives the
+  // size of a 96-dots-per-inch display of this resolution.
+  int widthMm = 0;
+  int heightMm = 0;
+  // Keep the records of beeps, repaints, message boxes and menus (see Beeps()).
+  // Off, nothing is kept that a long run would accumulate.
+  bool recordObservations = false;
 };
 
 // A fresh desktop: every window, timer, message, GDI object and record of the
@@ -41,6 +48,11 @@ void StopAt(uint64_t ms);
 void SetIdleHook(std::function<void(int ms)> hook);
 
 // ---------------------------------------------------------------- records
+// Kept only while recording is on (Config::recordObservations, or switched here
+// at any time); whoever reads them clears them. Off, a message box or menu has
+// its record only while it is open.
+void RecordObservations(bool on);
+bool RecordingObservations();
 struct BeepRecord {
   uint64_t time;
   UINT type;
@@ -53,6 +65,7 @@ struct MessageBoxRecord {
   UINT type;
   bool open;
   int answer;
+  uint64_t serial;  // tells records apart: unique within the desktop
 };
 struct MenuRecord {
   uint64_t time;
@@ -63,6 +76,7 @@ struct MenuRecord {
   RECT rect;  // where the menu was placed on the screen
   UINT result;
   bool open;
+  uint64_t serial;
 };
 struct RepaintRecord {  // one InvalidateRect/InvalidateRgn call
   uint64_t time;
@@ -91,7 +105,9 @@ const std::vector<MessageBoxRecord> &MessageBoxes();
 const std::vector<MenuRecord> &Menus();
 const std::vector<RepaintRecord> &Repaints();
 int ScreenRepaints();  // calls that invalidated every window at once
-void ClearRecords();  // beeps and repaints; message boxes and menus stay
+// Empties the records of beeps and repaints, and those of message boxes and
+// menus that have closed; the open ones stay.
+void ClearRecords();
 std::vector<TimerInfo> Timers();
 bool TimerRunning(HWND hwnd, UINT_PTR id);
 std::vector<TrayIconInfo> TrayIcons();
@@ -145,6 +161,17 @@ HWND CreateAppWindow(const std::string &title, RECT rect, bool visible = true);
 void MoveAppWindow(HWND hwnd, int x, int y);
 void ResizeAppWindow(HWND hwnd, int width, int height);
 void RaiseWindow(HWND hwnd);
+// A desktop icon named `title`: a double-click on it (or its item in the start
+// button's menu) opens the application window of that title at `rect`, or
+// raises it when it is open. Adding a title again only moves where it opens.
+void AddDesktopIcon(const std::string &title, RECT rect);
+struct DesktopIconInfo {
+  std::string title;
+  RECT icon;   // screen coordinates
+  RECT label;
+};
+std::vector<DesktopIconInfo> DesktopIcons();
+RECT StartButton();  // the taskbar's start button, screen coordinates
 void ShowAppWindow(HWND hwnd, bool visible);
 void CloseAppWindow(HWND hwnd);
 // Dispatches pending paint messages now, as an idle message loop would.
@@ -153,6 +180,10 @@ void PaintPending();
 // ---------------------------------------------------------------- pixels and counts
 uint32_t Pixel(int x, int y);  // 0x00RRGGBB
 const uint32_t *Framebuffer();
+// What was drawn on the screen since the last take, as non-overlapping
+// rectangles; taking it starts afresh. A new desktop is damaged all over.
+void TakeScreenDamage(std::vector<RECT> *rects);
+bool ScreenDamaged();
 int ScreenWidth();
 int ScreenHeight();
 bool WritePng(const std::string &path);
@@ -161,10 +192,30 @@ int LiveGdiObjects(int type);  // OBJ_REGION 8, OBJ_BITMAP 7, OBJ_BRUSH 2, OBJ_F
 int LiveDCs();
 uint64_t GdiObjectsCreated();  // every object made since the reset (stock objects excluded)                 // window and memory device contexts not yet released or deleted
 
+// ---------------------------------------------------------------- help
+struct HelpCallRecord {  // one WinHelpA call
+  uint64_t time;
+  HWND hwnd;
+  std::string file;
+  UINT command;
+  ULONG_PTR data;
+  DWORD contextId;    // the context id it showed (0 when none was found)
+  std::string topic;  // the text it showed
+  bool shown;         // a popup was shown
+};
+// The command of the "What's This?" menu that a right click shows before help.
+constexpr UINT kWhatsThisCommand = 1;
+std::vector<HelpCallRecord> HelpCalls();  // the last 1000 calls, oldest first
+HWND HelpPopup();                         // the help popup on the screen, or 0
+std::string HelpPopupText();               // its title, an empty line, its text
+std::string HelpTopicText(DWORD contextId);  // a topic of the help file so shown, empty when it has none
+
 // ---------------------------------------------------------------- registry
 // The registry file of the current desktop, and a damaged file's report.
 std::string RegistryPath();
 std::string RegistryProblem();  // empty when the file read well (or was absent)
+// Why the last write of the registry file failed; empty when it went well.
+std::string RegistryWriteProblem();
 // For tests: the next write stops after the temporary file is written,
 // as if the process died before the rename.
 void FailNextRegistryRename();

@@ -143,6 +143,10 @@ typedef struct tagSIZE {
 #define WM_ACTIVATEAPP 0x001C
 #define WM_SETCURSOR 0x0020
 #define WM_MOUSEACTIVATE 0x0021
+#define MA_ACTIVATE 1
+#define MA_ACTIVATEANDEAT 2
+#define MA_NOACTIVATE 3
+#define MA_NOACTIVATEANDEAT 4
 #define WM_GETMINMAXINFO 0x0024
 #define WM_NEXTDLGCTL 0x0028
 #define WM_DRAWITEM 0x002B
@@ -163,6 +167,7 @@ typedef struct tagSIZE {
 #define WM_KEYUP 0x0101
 #define WM_CHAR 0x0102
 #define WM_SYSKEYDOWN 0x0104
+#define KF_ALTDOWN 0x2000
 #define WM_SYSKEYUP 0x0105
 #define WM_SYSCHAR 0x0106
 #define WM_INITDIALOG 0x0110
@@ -233,6 +238,7 @@ typedef struct tagSIZE {
 #define CS_VREDRAW 0x0001
 #define CS_HREDRAW 0x0002
 #define CS_DBLCLKS 0x0008
+#define CS_SAVEBITS 0x0800
 
 #define CW_USEDEFAULT ((int)0x80000000)
 
@@ -284,6 +290,8 @@ typedef struct tagSIZE {
 #define SM_CYSMICON 50
 #define SM_CXDOUBLECLK 36
 #define SM_CYDOUBLECLK 37
+#define SM_CXMINTRACK 34
+#define SM_CYMINTRACK 35
 
 #define IDC_ARROW MAKEINTRESOURCEA(32512)
 #define IDI_APPLICATION MAKEINTRESOURCEA(32512)
@@ -304,11 +312,19 @@ typedef struct tagSIZE {
 #define VK_DOWN 0x28
 #define VK_DELETE 0x2E
 #define VK_F1 0x70
+#define VK_F4 0x73
 
 // ---------------------------------------------------------------- message boxes
 #define MB_OK 0x00000000L
 #define MB_OKCANCEL 0x00000001L
+#define MB_ABORTRETRYIGNORE 0x00000002L
+#define MB_YESNOCANCEL 0x00000003L
 #define MB_YESNO 0x00000004L
+#define MB_RETRYCANCEL 0x00000005L
+#define MB_TYPEMASK 0x0000000FL
+#define MB_DEFBUTTON2 0x00000100L
+#define MB_DEFBUTTON3 0x00000200L
+#define MB_DEFMASK 0x00000F00L
 #define MB_ICONHAND 0x00000010L
 #define MB_ICONEXCLAMATION 0x00000030L
 #define MB_ICONINFORMATION 0x00000040L
@@ -349,6 +365,8 @@ typedef struct tagSIZE {
 #define DS_3DLOOK 0x0004L
 #define DS_CENTER 0x0800L
 #define DS_CONTEXTHELP 0x2000L
+#define DS_CONTROL 0x0400L
+#define DS_CENTERMOUSE 0x1000L
 
 #define BS_PUSHBUTTON 0x00000000L
 #define BS_DEFPUSHBUTTON 0x00000001L
@@ -373,6 +391,7 @@ typedef struct tagSIZE {
 #define EN_KILLFOCUS 0x0200
 #define EN_CHANGE 0x0300
 #define EM_SETSEL 0x00B1
+#define SS_LEFT 0x00000000L
 #define SS_ICON 0x00000003L
 #define SS_BITMAP 0x0000000EL
 #define SS_NOTIFY 0x00000100L
@@ -385,6 +404,102 @@ typedef struct tagSIZE {
 #define DLGC_HASSETSEL 0x0008
 #define DLGC_BUTTON 0x2000
 #define DLGC_STATIC 0x0100
+
+// ---------------------------------------------------------------- the dialog manager and its controls
+#define WM_KEYF1 0x004D
+#define HTERROR (-2)
+#define HTTRANSPARENT (-1)
+#define HTNOWHERE 0
+#define HTCLIENT 1
+#define HTCAPTION 2
+#define HTLEFT 10
+#define HTRIGHT 11
+#define HTTOP 12
+#define HTTOPLEFT 13
+#define HTTOPRIGHT 14
+#define HTBOTTOM 15
+#define HTBOTTOMLEFT 16
+#define HTBOTTOMRIGHT 17
+#define WM_CAPTURECHANGED 0x0215
+#define WA_INACTIVE 0
+#define WA_ACTIVE 1
+#define WA_CLICKACTIVE 2
+#define SC_CONTEXTHELP 0xF180
+#define WS_EX_NOPARENTNOTIFY 0x00000004L
+#define MK_LBUTTON 0x0001
+#define MK_RBUTTON 0x0002
+#define MK_SHIFT 0x0004
+#define MK_CONTROL 0x0008
+#define VK_END 0x23
+#define VK_HOME 0x24
+#define VK_INSERT 0x2D
+#define VK_APPS 0x5D
+#define VK_OEM_MINUS 0xBD
+#define DM_GETDEFID (WM_USER + 0)
+#define DM_SETDEFID (WM_USER + 1)
+#define DC_HASDEFID 0x534B
+#define BS_GROUPBOX 0x00000007L
+#define BS_LEFTTEXT 0x00000020L
+#define BM_GETSTATE 0x00F2
+#define BM_SETSTATE 0x00F3
+#define BM_SETSTYLE 0x00F4
+#define BST_PUSHED 0x0004
+#define BST_FOCUS 0x0008
+#define BN_DBLCLK 5
+#define BN_DOUBLECLICKED 5
+#define ES_CENTER 0x0001L
+#define ES_RIGHT 0x0002L
+#define ES_MULTILINE 0x0004L
+#define ES_NOHIDESEL 0x0100L
+#define ES_READONLY 0x0800L
+#define EM_GETSEL 0x00B0
+#define EM_REPLACESEL 0x00C2
+#define EM_LIMITTEXT 0x00C5
+#define EN_UPDATE 0x0400
+#define SS_LEFT 0x00000000L
+#define SS_CENTER 0x00000001L
+#define SS_RIGHT 0x00000002L
+#define SS_SIMPLE 0x0000000BL
+#define SS_LEFTNOWORDWRAP 0x0000000CL
+#define SS_TYPEMASK 0x0000001FL
+#define SS_REALSIZECONTROL 0x00000040L
+#define SS_NOPREFIX 0x00000080L
+#define STN_DBLCLK 1
+#define STN_ENABLE 2
+#define STN_DISABLE 3
+#define STM_SETICON 0x0170
+#define STM_GETICON 0x0171
+#define STM_GETIMAGE 0x0173
+#define IMAGE_BITMAP 0
+#define IMAGE_ICON 1
+#define DLGC_WANTARROWS 0x0001
+#define DLGC_WANTTAB 0x0002
+#define DLGC_WANTMESSAGE 0x0004
+#define DLGC_RADIOBUTTON 0x0040
+#define DLGC_WANTCHARS 0x0080
+#define HELPINFO_WINDOW 0x0001
+#define HELPINFO_MENUITEM 0x0002
+#define HELP_CONTEXTMENU 0x000aL
+#define SPI_GETWORKAREA 0x0030
+#define COLOR_ACTIVECAPTION 2
+#define COLOR_MENU 4
+#define COLOR_MENUTEXT 7
+#define COLOR_INACTIVECAPTION 3
+#define COLOR_WINDOWFRAME 6
+#define COLOR_WINDOWTEXT 8
+#define COLOR_HIGHLIGHT 13
+#define COLOR_HIGHLIGHTTEXT 14
+#define COLOR_BTNSHADOW 16
+#define COLOR_GRAYTEXT 17
+#define COLOR_BTNTEXT 18
+#define COLOR_BTNHIGHLIGHT 20
+#define COLOR_3DDKSHADOW 21
+#define COLOR_3DLIGHT 22
+#define COLOR_INFOTEXT 23
+#define COLOR_INFOBK 24
+#define COLOR_3DFACE COLOR_BTNFACE
+#define COLOR_3DSHADOW COLOR_BTNSHADOW
+#define COLOR_3DHILIGHT COLOR_BTNHIGHLIGHT
 
 // ---------------------------------------------------------------- painting and GDI
 #define NULLREGION 1
@@ -433,11 +548,20 @@ typedef struct tagSIZE {
 #define WHITE_PEN 6
 #define BLACK_PEN 7
 #define NULL_PEN 8
+#define OEM_FIXED_FONT 10
+#define ANSI_FIXED_FONT 11
+#define ANSI_VAR_FONT 12
 #define SYSTEM_FONT 13
+#define DEVICE_DEFAULT_FONT 14
+#define SYSTEM_FIXED_FONT 16
 #define DEFAULT_GUI_FONT 17
 
 #define COLOR_WINDOW 5
+#define COLOR_WINDOWTEXT 8
+#define COLOR_CAPTIONTEXT 9
 #define COLOR_BTNFACE 15
+#define COLOR_BTNTEXT 18
+#define COLOR_INACTIVECAPTIONTEXT 19
 #define TRANSPARENT 1
 #define OPAQUE 2
 #define OBJ_PEN 1
@@ -449,6 +573,108 @@ typedef struct tagSIZE {
 #define OBJ_MEMDC 10
 #define CLR_INVALID 0xFFFFFFFF
 #define HGDI_ERROR ((HANDLE)(LONG_PTR)-1)
+
+// ---------------------------------------------------------------- device state
+#define GM_COMPATIBLE 1
+#define GM_ADVANCED 2
+#define MWT_IDENTITY 1
+#define MWT_LEFTMULTIPLY 2
+#define MWT_RIGHTMULTIPLY 3
+
+typedef struct tagXFORM {
+  float eM11;
+  float eM12;
+  float eM21;
+  float eM22;
+  float eDx;
+  float eDy;
+} XFORM, *LPXFORM;
+
+// ---------------------------------------------------------------- fonts and text
+#define LF_FACESIZE 32
+
+#define FW_DONTCARE 0
+#define FW_THIN 100
+#define FW_EXTRALIGHT 200
+#define FW_LIGHT 300
+#define FW_NORMAL 400
+#define FW_REGULAR 400
+#define FW_MEDIUM 500
+#define FW_SEMIBOLD 600
+#define FW_DEMIBOLD 600
+#define FW_BOLD 700
+#define FW_EXTRABOLD 800
+#define FW_HEAVY 900
+
+#define ANSI_CHARSET 0
+#define DEFAULT_CHARSET 1
+#define SYMBOL_CHARSET 2
+#define OEM_CHARSET 255
+#define OUT_DEFAULT_PRECIS 0
+#define OUT_TT_PRECIS 4
+#define CLIP_DEFAULT_PRECIS 0
+#define DEFAULT_QUALITY 0
+#define DRAFT_QUALITY 1
+#define PROOF_QUALITY 2
+#define NONANTIALIASED_QUALITY 3
+#define ANTIALIASED_QUALITY 4
+#define DEFAULT_PITCH 0
+#define FIXED_PITCH 1
+#define VARIABLE_PITCH 2
+#define FF_DONTCARE 0x00
+#define FF_ROMAN 0x10
+#define FF_SWISS 0x20
+#define FF_MODERN 0x30
+#define FF_SCRIPT 0x40
+#define FF_DECORATIVE 0x50
+#define TMPF_FIXED_PITCH 0x01
+#define TMPF_VECTOR 0x02
+#define TMPF_TRUETYPE 0x04
+#define TMPF_DEVICE 0x08
+
+typedef struct tagLOGFONTA {
+  LONG lfHeight;
+  LONG lfWidth;
+  LONG lfEscapement;
+  LONG lfOrientation;
+  LONG lfWeight;
+  BYTE lfItalic;
+  BYTE lfUnderline;
+  BYTE lfStrikeOut;
+  BYTE lfCharSet;
+  BYTE lfOutPrecision;
+  BYTE lfClipPrecision;
+  BYTE lfQuality;
+  BYTE lfPitchAndFamily;
+  CHAR lfFaceName[LF_FACESIZE];
+} LOGFONTA, *LPLOGFONTA;
+
+#define TA_NOUPDATECP 0
+#define TA_UPDATECP 1
+#define TA_LEFT 0
+#define TA_RIGHT 2
+#define TA_CENTER 6
+#define TA_TOP 0
+#define TA_BOTTOM 8
+#define TA_BASELINE 24
+#define GDI_ERROR (0xFFFFFFFFL)
+
+#define DT_TOP 0x00000000
+#define DT_LEFT 0x00000000
+#define DT_CENTER 0x00000001
+#define DT_RIGHT 0x00000002
+#define DT_VCENTER 0x00000004
+#define DT_BOTTOM 0x00000008
+#define DT_WORDBREAK 0x00000010
+#define DT_SINGLELINE 0x00000020
+#define DT_EXPANDTABS 0x00000040
+#define DT_TABSTOP 0x00000080
+#define DT_NOCLIP 0x00000100
+#define DT_EXTERNALLEADING 0x00000200
+#define DT_CALCRECT 0x00000400
+#define DT_NOPREFIX 0x00000800
+#define DT_HIDEPREFIX 0x00100000
+#define DT_PREFIXONLY 0x00200000
 
 typedef struct tagBITMAP {
   LONG bmType;
@@ -752,6 +978,19 @@ BOOL WINAPI CheckRadioButton(HWND dialog, int first, int last, int check);
 LRESULT WINAPI SendDlgItemMessageA(HWND dialog, int id, UINT msg, WPARAM wParam, LPARAM lParam);
 BOOL WINAPI MapDialogRect(HWND dialog, LPRECT rect);
 BOOL WINAPI WinHelpA(HWND hwnd, LPCSTR helpFile, UINT command, ULONG_PTR data);
+LONG WINAPI GetDialogBaseUnits(void);
+HWND WINAPI GetNextDlgTabItem(HWND dialog, HWND control, BOOL previous);
+HWND WINAPI GetNextDlgGroupItem(HWND dialog, HWND control, BOOL previous);
+BOOL WINAPI IsChild(HWND parent, HWND hwnd);
+HWND WINAPI SetCapture(HWND hwnd);
+BOOL WINAPI ReleaseCapture(void);
+HWND WINAPI GetCapture(void);
+BOOL WINAPI SetWindowContextHelpId(HWND hwnd, DWORD contextId);
+DWORD WINAPI GetWindowContextHelpId(HWND hwnd);
+HMENU WINAPI CreatePopupMenu(void);
+BOOL WINAPI AppendMenuA(HMENU menu, UINT flags, UINT_PTR id, LPCSTR text);
+BOOL WINAPI SystemParametersInfoA(UINT action, UINT param, LPVOID out, UINT winIni);
+int WINAPI MulDiv(int number, int numerator, int denominator);
 
 // ---------------------------------------------------------------- gdi32
 int WINAPI GetDeviceCaps(HDC hdc, int index);
@@ -786,8 +1025,36 @@ COLORREF WINAPI GetPixel(HDC hdc, int x, int y);
 COLORREF WINAPI SetPixel(HDC hdc, int x, int y, COLORREF color);
 HBRUSH WINAPI CreateSolidBrush(COLORREF color);
 COLORREF WINAPI SetTextColor(HDC hdc, COLORREF color);
+COLORREF WINAPI GetTextColor(HDC hdc);
 COLORREF WINAPI SetBkColor(HDC hdc, COLORREF color);
+COLORREF WINAPI GetBkColor(HDC hdc);
 int WINAPI SetBkMode(HDC hdc, int mode);
+int WINAPI GetBkMode(HDC hdc);
+UINT WINAPI SetTextAlign(HDC hdc, UINT align);
+UINT WINAPI GetTextAlign(HDC hdc);
+
+int WINAPI SaveDC(HDC hdc);
+BOOL WINAPI RestoreDC(HDC hdc, int savedDC);
+int WINAPI SetGraphicsMode(HDC hdc, int mode);
+int WINAPI GetGraphicsMode(HDC hdc);
+BOOL WINAPI ModifyWorldTransform(HDC hdc, const XFORM *xform, DWORD mode);
+BOOL WINAPI GetWorldTransform(HDC hdc, LPXFORM xform);
+BOOL WINAPI SetViewportOrgEx(HDC hdc, int x, int y, LPPOINT previous);
+BOOL WINAPI GetViewportOrgEx(HDC hdc, LPPOINT origin);
+BOOL WINAPI SetWindowOrgEx(HDC hdc, int x, int y, LPPOINT previous);
+BOOL WINAPI GetWindowOrgEx(HDC hdc, LPPOINT origin);
+BOOL WINAPI DPtoLP(HDC hdc, LPPOINT points, int count);
+BOOL WINAPI LPtoDP(HDC hdc, LPPOINT points, int count);
+
+HFONT WINAPI CreateFontIndirectA(const LOGFONTA *logFont);
+HFONT WINAPI CreateFontA(int height, int width, int escapement, int orientation, int weight, DWORD italic,
+                         DWORD underline, DWORD strikeOut, DWORD charSet, DWORD outPrecision, DWORD clipPrecision,
+                         DWORD quality, DWORD pitchAndFamily, LPCSTR faceName);
+BOOL WINAPI GetTextMetricsA(HDC hdc, LPTEXTMETRICA metrics);
+int WINAPI GetTextFaceA(HDC hdc, int count, LPSTR faceName);
+BOOL WINAPI GetTextExtentPoint32A(HDC hdc, LPCSTR text, int count, SIZE *size);
+BOOL WINAPI TextOutA(HDC hdc, int x, int y, LPCSTR text, int count);
+int WINAPI DrawTextA(HDC hdc, LPCSTR text, int count, LPRECT rect, UINT format);
 
 // ---------------------------------------------------------------- advapi32
 LSTATUS WINAPI RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD reserved, LPSTR className, DWORD options,

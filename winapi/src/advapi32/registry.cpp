@@ -3,15 +3,19 @@
 // HKEY_CLASSES_ROOT are kept in memory only, for the life of the desktop.
 #include <fcntl.h>
 #include <pwd.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "advapi32/hive.h"
@@ -56,10 +60,11 @@ struct RegistryState {
   bool keepDamagedCopy = false;  // the file on disk is damaged and not yet replaced
   bool unreadable = false;       // the file exists but could not be read: never replace it
   bool failNextRename = false;
+  std::string writeProblem;  // why the last write of the file failed; empty after a good one
   Hive currentUser;
   Hive localMachine;
   Hive classesRoot;
-  HandleTable<OpenKey> handles{0x7000};
+  HandleTable<OpenKey> handles{0x7000, 0x10000};
 };
 
 RegistryState &State() {
@@ -76,6 +81,7 @@ void ResetRegistry() {
   s.keepDamagedCopy = false;
   s.unreadable = false;
   s.failNextRename = false;
+  s.writeProblem.clear();
   s.currentUser = Hive();
   s.currentUser.persistent = true;
   s.localMachine = Hive();
@@ -213,45 +219,185 @@ void SyncDirectory(const std::string &dir) {
   close(fd);
 }
 
-// Replaces the file with the current hive: a temporary file beside it is
-// written and flushed to disk, then renamed over the old one, so the file on
-// disk is always either the old hive or the new one, whole.
+std::string FolderOf(const std::string &path) {
+  std::string dir = std::filesystem::path(path).parent_path().string();
+  return dir.empty() ? std::string(".") : dir;
+}
+
+// The file a path names, its symbolic links followed, so that a hive reached
+// through a link is replaced where the link points (the link stays a link).
+// Empty when the links go round in a loop.
+std::string FollowLinks(const std::string &path) {
+  std::string at = path;
+  for (int hops = 0; hops < 40; ++hops) {
+    struct stat st;
+    if (lstat(at.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return at;
+    std::vector<char> buffer(size_t(st.st_size > 0 ? st.st_size : 255) + 1);
+    ssize_t n = readlink(at.c_str(), buffer.data(), buffer.size());
+    if (n <= 0 || size_t(n) >= buffer.size()) return std::string();
+    std::string target(buffer.data(), size_t(n));
+    at = target[0] == '/' ? target : FolderOf(at) + "/" + target;
+  }
+  return std::string();
+}
+
+// Writes `bytes` to `path` whole or not at all: a temporary file of this
+// writer's own beside it, flushed to disk, then renamed over it. Whoever reads
+// `path` meanwhile sees the old file or the new one, never a part. On failure
+// `why` says what went wrong.
+bool ReplaceFile(const std::string &path, const std::string &bytes, std::string &why,
+                 bool crashBeforeRename = false) {
+  std::string temporary = path + ".tmp-XXXXXX";
+  int fd = mkostemp(temporary.data(), O_CLOEXEC);
+  if (fd < 0) {
+    why = "cannot make a file beside " + path + " (" + std::strerror(errno) + ")";
+    return false;
+  }
+  bool written = WriteAll(fd, bytes) && fsync(fd) == 0;
+  int error = errno;
+  if (close(fd) != 0 && written) {
+    written = false;
+    error = errno;
+  }
+  if (!written) {
+    unlink(temporary.c_str());  // a full disk leaves no part of the file behind
+    why = "cannot write " + path + " (" + std::strerror(error) + ")";
+    return false;
+  }
+  if (crashBeforeRename) {  // as if the process died here: the temporary file stays behind
+    why = "the write of " + path + " stopped before its rename";
+    return false;
+  }
+  if (rename(temporary.c_str(), path.c_str()) != 0) {
+    error = errno;
+    unlink(temporary.c_str());
+    why = "cannot replace " + path + " (" + std::strerror(error) + ")";
+    return false;
+  }
+  SyncDirectory(FolderOf(path));
+  return true;
+}
+
+// Whole bytes of a regular file; false when it is missing or cannot be read.
+bool ReadWholeFile(const std::string &path, std::string &bytes) {
+  int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat st;
+  bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+  bytes.clear();
+  char chunk[65536];
+  while (ok) {
+    ssize_t n = read(fd, chunk, sizeof chunk);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) ok = false;
+    if (n <= 0) break;
+    bytes.append(chunk, size_t(n));
+  }
+  close(fd);
+  return ok;
+}
+
+// Serializes the writers of one hive, in this process and in others, with an
+// advisory lock on a file beside it. Readers need no lock: every replace is a
+// rename. A writer that holds the lock for longer than a save can take (a
+// stopped process) makes the save fail rather than hang the desktop.
+class HiveLock {
+ public:
+  explicit HiveLock(const std::string &hive) {
+    std::string path = hive + ".lock";
+    fd_ = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd_ < 0) fd_ = open(path.c_str(), O_RDONLY | O_CLOEXEC);  // another user's lock file
+    if (fd_ < 0) {
+      why_ = "cannot open the lock file " + path + " (" + std::strerror(errno) + ")";
+      return;
+    }
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    auto pause = std::chrono::microseconds(100);
+    while (true) {
+      if (flock(fd_, LOCK_EX | LOCK_NB) == 0) {
+        held_ = true;
+        return;
+      }
+      if (errno != EWOULDBLOCK && errno != EINTR) {
+        why_ = "cannot lock " + path + " (" + std::strerror(errno) + ")";
+        return;
+      }
+      if (std::chrono::steady_clock::now() >= deadline) {
+        why_ = "another writer has held " + path + " for over 10 seconds";
+        return;
+      }
+      std::this_thread::sleep_for(pause);
+      pause = std::min(pause * 2, std::chrono::microseconds(20000));
+    }
+  }
+  ~HiveLock() {
+    if (fd_ >= 0) close(fd_);  // closing releases the lock
+  }
+  HiveLock(const HiveLock &) = delete;
+  HiveLock &operator=(const HiveLock &) = delete;
+  bool held() const { return held_; }
+  const std::string &why() const { return why_; }
+
+ private:
+  int fd_ = -1;
+  bool held_ = false;
+  std::string why_;
+};
+
+// Temporary files of writers that died before their rename. Only a writer
+// that holds the lock removes them: no other writer can be writing one then.
+void RemoveStaleTemporaries(const std::string &hive) {
+  namespace fs = std::filesystem;
+  std::string name = fs::path(hive).filename().string();
+  std::error_code ec;
+  for (fs::directory_iterator it(FolderOf(hive), ec), end; !ec && it != end; it.increment(ec)) {
+    std::string entry = it->path().filename().string();
+    bool stale = entry == name + ".tmp" ||
+                 (entry.size() == name.size() + 11 && entry.compare(0, name.size() + 5, name + ".tmp-") == 0) ||
+                 (entry.size() == name.size() + 19 && entry.compare(0, name.size() + 13, name + ".damaged.tmp-") == 0);
+    if (stale) unlink(it->path().c_str());
+  }
+}
+
+// Replaces the file with the current hive. A damaged file is first copied
+// whole to "<file>.damaged"; when that copy cannot be made the file is not
+// replaced, so its bytes are never lost.
 bool SaveCurrentUser() {
   namespace fs = std::filesystem;
   RegistryState &s = State();
-  const std::string &path = Path();
+  auto fail = [&s](const std::string &why) {
+    s.writeProblem = why;
+    return false;
+  };
   std::string bytes;
-  if (path.empty() || s.unreadable || !EncodeHive(s.currentUser.root, bytes)) return false;
+  if (Path().empty()) return fail("no registry file is set (no HOME)");
+  if (s.unreadable) return fail("the registry file " + Path() + " could not be read, so it is not replaced");
+  if (!EncodeHive(s.currentUser.root, bytes)) return fail("the registry is too large for its file");
+  std::string target = FollowLinks(Path());
+  if (target.empty()) return fail("the symbolic links at " + Path() + " go round in a loop");
 
   std::error_code ec;
-  fs::path target(path);
-  std::string dir = target.parent_path().string();
-  if (!dir.empty()) fs::create_directories(dir, ec);
+  fs::create_directories(FolderOf(target), ec);
+  HiveLock lock(target);
+  if (!lock.held()) return fail(lock.why());
+  RemoveStaleTemporaries(target);
 
+  std::string why;
   if (s.keepDamagedCopy) {
-    // The damaged file is about to be replaced: keep its bytes beside it for whoever wants them.
-    fs::copy_file(target, path + ".damaged", fs::copy_options::overwrite_existing, ec);
+    // Another writer may have replaced the damaged file since it was read (and kept its copy).
+    std::string current, damage;
+    RegKey scratch;
+    if (ReadWholeFile(target, current) && !DecodeHive(current, scratch, damage) &&
+        !ReplaceFile(target + ".damaged", current, why)) {
+      return fail("the damaged registry file is kept until a copy of it can be made: " + why);
+    }
   }
 
-  std::string temporary = path + ".tmp";
-  int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-  if (fd < 0) return false;
-  bool written = WriteAll(fd, bytes) && fsync(fd) == 0;
-  written = close(fd) == 0 && written;
-  if (!written) {
-    unlink(temporary.c_str());
-    return false;
-  }
-  if (s.failNextRename) {
-    s.failNextRename = false;
-    return false;  // as if the process died here: the temporary file stays behind
-  }
-  if (rename(temporary.c_str(), path.c_str()) != 0) {
-    unlink(temporary.c_str());
-    return false;
-  }
-  SyncDirectory(dir.empty() ? std::string(".") : dir);
+  bool crash = s.failNextRename;
+  s.failNextRename = false;
+  if (!ReplaceFile(target, bytes, why, crash)) return fail(why);
   s.keepDamagedCopy = false;
+  s.writeProblem.clear();
   return true;
 }
 
@@ -343,6 +489,8 @@ std::string RegistryProblem() {
   return State().problem;
 }
 
+std::string RegistryWriteProblem() { return State().writeProblem; }
+
 void FailNextRegistryRename() { State().failNextRename = true; }
 
 }  // namespace vd
@@ -395,6 +543,7 @@ LSTATUS WINAPI RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD reserved, LPSTR cl
     }
   }
   *result = vd::NewHandle(base, at, base.depth + int(names.size()), access);
+  if (!*result) return ERROR_NOT_ENOUGH_MEMORY;  // every key handle is open
   if (disposition) *disposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
   return ERROR_SUCCESS;
 }
@@ -417,7 +566,7 @@ LSTATUS WINAPI RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD options, REGSAM acce
     if (!at) return ERROR_FILE_NOT_FOUND;
   }
   *result = vd::NewHandle(base, at, base.depth + int(names.size()), access);
-  return ERROR_SUCCESS;
+  return *result ? ERROR_SUCCESS : ERROR_NOT_ENOUGH_MEMORY;
 }
 
 LSTATUS WINAPI RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data,

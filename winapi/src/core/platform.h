@@ -3,6 +3,8 @@
 // holds only what they all read.
 #pragma once
 
+#include <pixman.h>
+
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -23,6 +25,11 @@ struct Screen {
 Screen &TheScreen();
 const Config &CurrentConfig();
 
+// Everything that writes the screen's pixels marks what it wrote here, so that a
+// host presents only the part of the screen that changed (vd::TakeScreenDamage).
+void DamageScreen(int x1, int y1, int x2, int y2);
+void DamageScreen(const pixman_region32_t *region);
+
 // Clock: milliseconds since the desktop was reset.
 uint64_t ClockNow();
 // Waits for the next thing to happen, no later than `until` (milliseconds on
@@ -35,13 +42,18 @@ bool RunDueCallbacks();
 uint64_t NextCallbackTime();
 bool TimeIsUp();
 
-// Observation records, appended to by the libraries.
+// Observation records, appended to by the libraries while `recording` is on.
+// A message box or menu has a record while it is open whatever `recording` is:
+// its modal loop keeps its state there.
 struct Observations {
+  bool recording = false;
   std::vector<BeepRecord> beeps;
   std::vector<MessageBoxRecord> messageBoxes;
   std::vector<MenuRecord> menus;
   std::vector<RepaintRecord> repaints;
   int screenRepaints = 0;
+  uint64_t lastSerial = 0;
+  std::vector<uint64_t> modalLoops;  // serials of the boxes and menus whose loops are running
 };
 Observations &Observed();
 

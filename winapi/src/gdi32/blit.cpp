@@ -140,6 +140,7 @@ void FillBox(const Surface &s, const pixman_box32_t &box, uint32_t pixel) {
   for (int i = 0; i < s.boxCount; ++i) {
     pixman_box32_t part;
     if (!Intersect(s.boxes[i], box, &part)) continue;
+    MarkDrawn(s, part);
     for (int y = part.y1; y < part.y2; ++y)
       std::fill_n(s.pixels + ptrdiff_t(y) * s.stride + part.x1, part.x2 - part.x1, pixel);
   }
@@ -174,6 +175,7 @@ void FillScreen(const RECT &screenRect, COLORREF color, const pixman_region32_t 
   if (screen.pixels.size() != size_t(screen.width) * size_t(screen.height)) return;
   Surface s;
   s.pixels = screen.pixels.data();
+  s.screen = true;
   s.stride = s.width = screen.width;
   s.height = screen.height;
   pixman_region32_t area;
@@ -207,6 +209,7 @@ bool PaintCoverage(HDC hdc, int x, int y, int width, int height, const uint8_t *
   for (int i = 0; i < s.boxCount; ++i) {
     pixman_box32_t part;
     if (!Intersect(s.boxes[i], area, &part)) continue;
+    MarkDrawn(s, part);
     for (int py = part.y1; py < part.y2; ++py) {
       const uint8_t *a = coverage + ptrdiff_t(py - area.y1) * stride - area.x1;
       uint32_t *d = s.pixels + ptrdiff_t(py) * s.stride;
@@ -316,6 +319,7 @@ BOOL WINAPI BitBlt(HDC hdst, int x, int y, int width, int height, HDC hsrc, int 
   for (int i = 0; i < ds.boxCount; ++i) {
     pixman_box32_t part;
     if (!Intersect(ds.boxes[i], target, &part)) continue;
+    MarkDrawn(ds, part);
     Rows rows;
     rows.dst = ds.pixels + ptrdiff_t(part.y1) * ds.stride + part.x1;
     rows.dstStride = ds.stride;
@@ -346,8 +350,10 @@ COLORREF WINAPI SetPixel(HDC hdc, int x, int y, COLORREF color) {
   GetSurface(*dc, &s, true);
   uint32_t pixel = SurfacePixel(s, color);
   long long px = (long long)x + s.originX, py = (long long)y + s.originY;
-  if (s.pixels && px >= 0 && py >= 0 && px < s.width && py < s.height && PointVisible(s, int(px), int(py)))
+  if (s.pixels && px >= 0 && py >= 0 && px < s.width && py < s.height && PointVisible(s, int(px), int(py))) {
     s.pixels[py * s.stride + px] = pixel;
+    MarkDrawn(s, pixman_box32_t{int32_t(px), int32_t(py), int32_t(px + 1), int32_t(py + 1)});
+  }
   // The colour the pixel takes, which on a monochrome bitmap is black or white.
   return ColorFromPixel(pixel);
 }

@@ -28,6 +28,7 @@ constexpr int kDtRasDisplay = 1;
 constexpr int kRcBitBlt = 0x0001, kRcBitmap64 = 0x0008, kRcDiBitmap = 0x0080, kRcPalette = 0x0100,
               kRcDibToDev = 0x0200, kRcStretchBlt = 0x0800, kRcStretchDib = 0x2000;
 constexpr int kDpi = 96;
+constexpr int kStaticColours = 20;  // the system palette's reserved entries
 
 int Millimetres(int pixels) { return int(std::lround(pixels * 25.4 / kDpi)); }
 
@@ -101,6 +102,12 @@ HGDIOBJ Swap(H &current, HGDIOBJ next) {
   return previous;
 }
 
+// Puts a saved object back; one that is gone (or a bitmap now in another
+// context) leaves the current selection as it is.
+void SelectHandle(HDC hdc, HGDIOBJ handle) {
+  if (handle && S().objects.Find(reinterpret_cast<uintptr_t>(handle))) SelectObject(hdc, handle);
+}
+
 int RegionType(pixman_region32_t *r) {
   int n = pixman_region32_n_rects(r);
   return n == 0 ? NULLREGION : n == 1 ? SIMPLEREGION : COMPLEXREGION;
@@ -138,11 +145,14 @@ void GetSurface(DC &dc, Surface *out, bool forDrawing) {
       out->boxes = &out->bounds;
       out->boxCount = 1;
     }
+    out->originX = dc.viewportOrg.x - dc.windowOrg.x;
+    out->originY = dc.viewportOrg.y - dc.windowOrg.y;
     return;
   }
   Screen &screen = TheScreen();
   if (screen.pixels.size() != size_t(screen.width) * size_t(screen.height)) return;  // no desktop yet
   out->pixels = screen.pixels.data();
+  out->screen = true;
   out->stride = out->width = screen.width;
   out->height = screen.height;
   out->bounds = pixman_box32_t{0, 0, screen.width, screen.height};
@@ -156,8 +166,10 @@ void GetSurface(DC &dc, Surface *out, bool forDrawing) {
     *out = Surface();
     return;
   }
-  out->originX = origin.x;
-  out->originY = origin.y;
+  // The clip region is in device units from the window's origin; drawing
+  // coordinates are logical and go through the context's mapping as well.
+  out->originX = origin.x + dc.viewportOrg.x - dc.windowOrg.x;
+  out->originY = origin.y + dc.viewportOrg.y - dc.windowOrg.y;
   if (!forDrawing) return;
   if (dc.hasExtraClip) pixman_region32_intersect(&dc.area, &dc.area, &dc.extraClip);
   if (dc.hasClipRgn) {
@@ -187,9 +199,9 @@ void SetExtraClip(HDC hdc, const pixman_region32_t *screenRegion) {
     pixman_region32_clear(&dc->extraClip);
 }
 
-bool ReleaseWindowDC(HWND hwnd, HDC hdc) {
+bool ReleaseWindowDC(HDC hdc) {
   DC *dc = FindDC(hdc);
-  if (!dc || dc->memory || dc->hwnd != hwnd) return false;
+  if (!dc || dc->memory) return false;
   return RemoveDC(hdc);
 }
 
@@ -318,9 +330,9 @@ int WINAPI GetDeviceCaps(HDC hdc, int index) {
     case kTechnology:
       return kDtRasDisplay;
     case HORZSIZE:
-      return Millimetres(screen.width);
+      return vd::CurrentConfig().widthMm > 0 ? vd::CurrentConfig().widthMm : Millimetres(screen.width);
     case VERTSIZE:
-      return Millimetres(screen.height);
+      return vd::CurrentConfig().heightMm > 0 ? vd::CurrentConfig().heightMm : Millimetres(screen.height);
     case HORZRES:
     case kDesktopHorzRes:
       return screen.width;
@@ -332,7 +344,10 @@ int WINAPI GetDeviceCaps(HDC hdc, int index) {
     case PLANES:
       return 1;
     case NUMCOLORS:
-      return palette ? 1 << screen.bitsPerPixel : -1;
+      // A palette-managed 8-bit display answers its 20 static (reserved)
+      // colours, as Windows display drivers do; SIZEPALETTE gives the 256.
+      if (!palette) return -1;
+      return screen.bitsPerPixel == 8 ? kStaticColours : 1 << screen.bitsPerPixel;
     case kRasterCaps:
       return kRcBitBlt | kRcBitmap64 | kRcDiBitmap | kRcDibToDev | kRcStretchBlt | kRcStretchDib |
              (palette ? kRcPalette : 0);
@@ -347,7 +362,7 @@ int WINAPI GetDeviceCaps(HDC hdc, int index) {
     case kSizePalette:
       return palette ? 1 << screen.bitsPerPixel : 0;
     case kNumReserved:
-      return palette ? 20 : 0;
+      return palette ? kStaticColours : 0;
     case kColorRes:
       return palette ? 18 : 24;
     case kVRefresh:
@@ -393,6 +408,164 @@ int WINAPI SetBkMode(HDC hdc, int mode) {
   int previous = dc->bkMode;
   dc->bkMode = mode;
   return previous;
+}
+
+COLORREF WINAPI GetTextColor(HDC hdc) {
+  DC *dc = FindDC(hdc);
+  return dc ? dc->textColor : kClrInvalid;
+}
+
+COLORREF WINAPI GetBkColor(HDC hdc) {
+  DC *dc = FindDC(hdc);
+  return dc ? dc->bkColor : kClrInvalid;
+}
+
+int WINAPI GetBkMode(HDC hdc) {
+  DC *dc = FindDC(hdc);
+  return dc ? dc->bkMode : 0;
+}
+
+UINT WINAPI SetTextAlign(HDC hdc, UINT align) {
+  DC *dc = FindDC(hdc);
+  if (!dc) return GDI_ERROR;
+  UINT previous = dc->textAlign;
+  dc->textAlign = align;
+  return previous;
+}
+
+UINT WINAPI GetTextAlign(HDC hdc) {
+  DC *dc = FindDC(hdc);
+  return dc ? dc->textAlign : GDI_ERROR;
+}
+
+// Pushes the context's state; answers the new level (1 for the first), 0 on failure.
+int WINAPI SaveDC(HDC hdc) {
+  DC *dc = FindDC(hdc);
+  if (!dc) return 0;
+  auto state = std::make_unique<SavedDC>();
+  state->bitmapHandle = dc->memory ? dc->bitmapHandle : nullptr;
+  state->brushHandle = dc->brushHandle;
+  state->penHandle = dc->penHandle;
+  state->fontHandle = dc->fontHandle;
+  state->textColor = dc->textColor;
+  state->bkColor = dc->bkColor;
+  state->bkMode = dc->bkMode;
+  state->mapMode = dc->mapMode;
+  state->graphicsMode = dc->graphicsMode;
+  state->textAlign = dc->textAlign;
+  state->viewportOrg = dc->viewportOrg;
+  state->windowOrg = dc->windowOrg;
+  state->hasClipRgn = dc->hasClipRgn;
+  pixman_region32_copy(&state->clipRgn, &dc->clipRgn);
+  dc->saved.push_back(std::move(state));
+  return int(dc->saved.size());
+}
+
+// A positive level restores that state, a negative one counts back from the
+// latest; the states above it are dropped. 0 and levels not on the stack fail.
+BOOL WINAPI RestoreDC(HDC hdc, int savedDC) {
+  DC *dc = FindDC(hdc);
+  if (!dc || savedDC == 0) return FALSE;
+  long long depth = (long long)dc->saved.size();
+  long long level = savedDC > 0 ? savedDC : depth + savedDC + 1;
+  if (level < 1 || level > depth) return FALSE;
+  std::unique_ptr<SavedDC> state = std::move(dc->saved[size_t(level - 1)]);
+  dc->saved.resize(size_t(level - 1));
+  if (state->bitmapHandle) SelectHandle(hdc, state->bitmapHandle);
+  SelectHandle(hdc, state->brushHandle);
+  SelectHandle(hdc, state->penHandle);
+  SelectHandle(hdc, state->fontHandle);
+  dc->textColor = state->textColor;
+  dc->bkColor = state->bkColor;
+  dc->bkMode = state->bkMode;
+  dc->mapMode = state->mapMode;
+  dc->graphicsMode = state->graphicsMode;
+  dc->textAlign = state->textAlign;
+  dc->viewportOrg = state->viewportOrg;
+  dc->windowOrg = state->windowOrg;
+  dc->hasClipRgn = state->hasClipRgn;
+  pixman_region32_copy(&dc->clipRgn, &state->clipRgn);
+  return TRUE;
+}
+
+int WINAPI SetGraphicsMode(HDC hdc, int mode) {
+  DC *dc = FindDC(hdc);
+  if (!dc || (mode != GM_COMPATIBLE && mode != GM_ADVANCED)) return 0;
+  int previous = dc->graphicsMode;
+  dc->graphicsMode = mode;
+  return previous;
+}
+
+int WINAPI GetGraphicsMode(HDC hdc) {
+  DC *dc = FindDC(hdc);
+  return dc ? dc->graphicsMode : 0;
+}
+
+// The world transform stays the identity: resetting it works in the advanced
+// mode, as Win32 allows; other changes are refused.
+BOOL WINAPI ModifyWorldTransform(HDC hdc, const XFORM *xform, DWORD mode) {
+  (void)xform;
+  DC *dc = FindDC(hdc);
+  if (!dc || dc->graphicsMode != GM_ADVANCED) return FALSE;
+  return mode == MWT_IDENTITY ? TRUE : FALSE;
+}
+
+BOOL WINAPI GetWorldTransform(HDC hdc, LPXFORM xform) {
+  if (!FindDC(hdc) || !xform) return FALSE;
+  *xform = XFORM{1.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f};
+  return TRUE;
+}
+
+BOOL WINAPI SetViewportOrgEx(HDC hdc, int x, int y, LPPOINT previous) {
+  DC *dc = FindDC(hdc);
+  if (!dc) return FALSE;
+  if (previous) *previous = dc->viewportOrg;
+  dc->viewportOrg = POINT{x, y};
+  return TRUE;
+}
+
+BOOL WINAPI GetViewportOrgEx(HDC hdc, LPPOINT origin) {
+  DC *dc = FindDC(hdc);
+  if (!dc || !origin) return FALSE;
+  *origin = dc->viewportOrg;
+  return TRUE;
+}
+
+BOOL WINAPI SetWindowOrgEx(HDC hdc, int x, int y, LPPOINT previous) {
+  DC *dc = FindDC(hdc);
+  if (!dc) return FALSE;
+  if (previous) *previous = dc->windowOrg;
+  dc->windowOrg = POINT{x, y};
+  return TRUE;
+}
+
+BOOL WINAPI GetWindowOrgEx(HDC hdc, LPPOINT origin) {
+  DC *dc = FindDC(hdc);
+  if (!dc || !origin) return FALSE;
+  *origin = dc->windowOrg;
+  return TRUE;
+}
+
+// Device and logical points differ by the two origins (the MM_TEXT mapping,
+// which every context here draws with).
+BOOL WINAPI DPtoLP(HDC hdc, LPPOINT points, int count) {
+  DC *dc = FindDC(hdc);
+  if (!dc || (count > 0 && !points)) return FALSE;
+  for (int i = 0; i < count; ++i) {
+    points[i].x = LONG((long long)points[i].x - dc->viewportOrg.x + dc->windowOrg.x);
+    points[i].y = LONG((long long)points[i].y - dc->viewportOrg.y + dc->windowOrg.y);
+  }
+  return TRUE;
+}
+
+BOOL WINAPI LPtoDP(HDC hdc, LPPOINT points, int count) {
+  DC *dc = FindDC(hdc);
+  if (!dc || (count > 0 && !points)) return FALSE;
+  for (int i = 0; i < count; ++i) {
+    points[i].x = LONG((long long)points[i].x - dc->windowOrg.x + dc->viewportOrg.x);
+    points[i].y = LONG((long long)points[i].y - dc->windowOrg.y + dc->viewportOrg.y);
+  }
+  return TRUE;
 }
 
 }  // extern "C"

@@ -19,8 +19,9 @@ pixman_region32_t *RegionData(HRGN rgn);
 HDC CreateWindowDC(HWND hwnd, bool client);
 // BeginPaint's context is further clipped to the update region (screen coordinates).
 void SetExtraClip(HDC hdc, const pixman_region32_t *screenRegion);
-// Ends a window context; false when hdc is not a live context of hwnd.
-bool ReleaseWindowDC(HWND hwnd, HDC hdc);
+// Ends a window context, found by its handle alone (Windows releases a common
+// context whatever window ReleaseDC names); false when hdc is not a live one.
+bool ReleaseWindowDC(HDC hdc);
 // The window a context draws on, or 0 for a memory context or a dead handle.
 HWND WindowOfDC(HDC hdc);
 
@@ -42,7 +43,7 @@ struct FontData {
 };
 // A new font handle owning `data`; 0 past the GDI handle quota.
 HFONT AddFont(std::unique_ptr<FontData> data);
-// The data of a created font; nullptr for a stock font or a handle that is not a font.
+// The data of a font (created or stock); nullptr for a handle that is not a font.
 const FontData *FontDataOf(HFONT font);
 // The GetStockObject index of a stock font (SYSTEM_FONT, DEFAULT_GUI_FONT, ...), or -1.
 int StockFontIndex(HFONT font);

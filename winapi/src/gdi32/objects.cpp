@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "core/platform.h"
+#include "gdi32/font.h"
 #include "gdi32/objects.h"
 #include "vdesktop.h"
 
@@ -11,11 +12,6 @@ namespace vd::gdi {
 namespace {
 
 constexpr int kStockCount = 18;
-constexpr int kOemFixedFont = 10;
-constexpr int kAnsiFixedFont = 11;
-constexpr int kAnsiVarFont = 12;
-constexpr int kDeviceDefaultFont = 14;
-constexpr int kSystemFixedFont = 16;
 constexpr int kSysColorCount = 31;
 
 // The classic "Windows Standard" scheme, which the desktop's own drawing follows.
@@ -85,10 +81,11 @@ HGDIOBJ AddStock(State &s, Args &&...args) {
   return reinterpret_cast<HGDIOBJ>(s.objects.Add(std::move(object)));
 }
 
-HGDIOBJ AddStockFont(State &s, int index) {
+HGDIOBJ AddStockFont(State &s, int index, const LOGFONTA &lf) {
   auto font = std::make_unique<Font>();
   font->stock = true;
   font->stockIndex = index;
+  font->data = std::make_unique<LogicalFont>(lf);
   ++s.stockCount;
   return reinterpret_cast<HGDIOBJ>(s.objects.Add(std::move(font)));
 }
@@ -167,9 +164,11 @@ void State::CreateStockObjects() {
   stock[WHITE_PEN] = AddStock<Pen>(*this, kPsSolid, RGB(255, 255, 255));
   stock[BLACK_PEN] = AddStock<Pen>(*this, kPsSolid, RGB(0, 0, 0));
   stock[NULL_PEN] = AddStock<Pen>(*this, kPsNull, RGB(0, 0, 0));
-  for (int index : {kOemFixedFont, kAnsiFixedFont, kAnsiVarFont, SYSTEM_FONT, kDeviceDefaultFont, kSystemFixedFont,
-                    DEFAULT_GUI_FONT})
-    stock[index] = AddStockFont(*this, index);
+  for (int index : {OEM_FIXED_FONT, ANSI_FIXED_FONT, ANSI_VAR_FONT, SYSTEM_FONT, DEVICE_DEFAULT_FONT,
+                    SYSTEM_FIXED_FONT, DEFAULT_GUI_FONT})
+    stock[index] = AddStockFont(*this, index, StockLogFont(index));
+  for (int i = 0; i < int(UiFont::Count); ++i)
+    uiFonts[i] = static_cast<HFONT>(AddStockFont(*this, -1, UiLogFont(UiFont(i))));
   defaultBitmap = static_cast<HBITMAP>(AddStock<Bitmap>(*this, 1, 1, 1));
   for (int i = 0; i < kSysColorCount; ++i)
     sysBrushes[i] = static_cast<HBRUSH>(AddStock<Brush>(*this, kSysColors[i], false));
@@ -219,6 +218,11 @@ HFONT AddFont(std::unique_ptr<FontData> data) {
 const FontData *FontDataOf(HFONT font) {
   Font *f = Find<Font>(font);
   return f ? f->data.get() : nullptr;
+}
+
+HFONT SystemUiFont(UiFont which) {
+  int i = int(which);
+  return i >= 0 && i < int(UiFont::Count) ? S().uiFonts[i] : nullptr;
 }
 
 int StockFontIndex(HFONT font) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/handles.h"
+#include "core/platform.h"
 #include "gdi32/gdi.h"
 #include "windows.h"
 
@@ -89,6 +90,28 @@ struct Font : Object {
   std::unique_ptr<FontData> data;
 };
 
+// What SaveDC keeps of a context and RestoreDC puts back.
+struct SavedDC {
+  SavedDC() { pixman_region32_init(&clipRgn); }
+  ~SavedDC() { pixman_region32_fini(&clipRgn); }
+  SavedDC(const SavedDC &) = delete;
+  SavedDC &operator=(const SavedDC &) = delete;
+  HBITMAP bitmapHandle = nullptr;
+  HBRUSH brushHandle = nullptr;
+  HPEN penHandle = nullptr;
+  HFONT fontHandle = nullptr;
+  COLORREF textColor = 0;
+  COLORREF bkColor = 0;
+  int bkMode = OPAQUE;
+  int mapMode = MM_TEXT;
+  int graphicsMode = GM_COMPATIBLE;
+  UINT textAlign = TA_LEFT | TA_TOP;
+  POINT viewportOrg{0, 0};
+  POINT windowOrg{0, 0};
+  bool hasClipRgn = false;
+  pixman_region32_t clipRgn;
+};
+
 struct DC {
   DC();
   ~DC();
@@ -110,6 +133,13 @@ struct DC {
   COLORREF bkColor = RGB(255, 255, 255);
   int bkMode = OPAQUE;
   int mapMode = MM_TEXT;
+  int graphicsMode = GM_COMPATIBLE;
+  UINT textAlign = TA_LEFT | TA_TOP;
+  // MM_TEXT mapping: device = logical - windowOrg + viewportOrg. The world
+  // transform is always the identity (only MWT_IDENTITY is offered).
+  POINT viewportOrg{0, 0};
+  POINT windowOrg{0, 0};
+  std::vector<std::unique_ptr<SavedDC>> saved;  // SaveDC's stack, level 1 first
 
   bool hasExtraClip = false;
   pixman_region32_t extraClip;  // screen coordinates (BeginPaint's update region)
@@ -128,7 +158,8 @@ struct Surface {
   int width = 0;
   int height = 0;
   bool mono = false;
-  int originX = 0;  // the device point that is logical (0, 0)
+  bool screen = false;  // the screen's pixels: what is drawn is marked as damage
+  int originX = 0;  // the surface point that is logical (0, 0): window origin and the context's mapping
   int originY = 0;
   const pixman_box32_t *boxes = nullptr;  // where drawing may land, device coordinates, y-x banded
   int boxCount = 0;
@@ -137,11 +168,12 @@ struct Surface {
 
 struct State {
   State();
-  HandleTable<Object> objects{0x20000010};
-  HandleTable<DC> dcs{0x30000010};
+  HandleTable<Object> objects{0x20000010, 0x30000000};
+  HandleTable<DC> dcs{0x30000010, 0x40000000};
   HGDIOBJ stock[18] = {};
   HBITMAP defaultBitmap = nullptr;  // the 1x1 monochrome bitmap of a fresh memory context
   HBRUSH sysBrushes[31] = {};
+  HFONT uiFonts[4] = {};  // the window manager's own fonts (SystemUiFont)
   int stockCount = 0;
   uint64_t created = 0;  // objects made since the reset, stock ones excluded
   void CreateStockObjects();
@@ -162,6 +194,11 @@ bool QuotaReached();
 // The surface a context draws on. With `forDrawing` the clip boxes are worked
 // out too (the window's drawable area, BeginPaint's clip, a selected region).
 void GetSurface(DC &dc, Surface *out, bool forDrawing);
+
+// Marks a device box of a screen surface as drawn (nothing for a bitmap).
+inline void MarkDrawn(const Surface &s, const pixman_box32_t &box) {
+  if (s.screen) DamageScreen(box.x1, box.y1, box.x2, box.y2);
+}
 
 // Fills the logical-rectangle part of a surface's clip with a pixel.
 void FillSurface(const Surface &s, int left, int top, int right, int bottom, uint32_t pixel);

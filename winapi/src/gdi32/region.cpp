@@ -1,6 +1,7 @@
 // Regions: exact pixel sets over pixman's region32. A rectangle covers
 // left <= x < right, top <= y < bottom.
 #include <algorithm>
+#include <cstdint>
 #include <utility>
 
 #include "gdi32/objects.h"
@@ -13,17 +14,17 @@ int RegionType(pixman_region32_t *r) {
   return n == 0 ? NULLREGION : n == 1 ? SIMPLEREGION : COMPLEXREGION;
 }
 
-// Region coordinates are 27-bit signed integers in Win32.
-constexpr int kCoordLimit = (1 << 27) - 1;
-int Clamp(int v) { return std::clamp(v, -kCoordLimit, kCoordLimit); }
+// Region coordinates lie within the universal set's bounds, -2^27 to
+// 2^27 - 1. A rectangle reaching beyond them is refused, and so is an offset
+// that would take any edge beyond them; the region is left as it was.
+constexpr int64_t kMinCoord = -(int64_t(1) << 27);
+constexpr int64_t kMaxCoord = (int64_t(1) << 27) - 1;
+bool InRange(int64_t v) { return v >= kMinCoord && v <= kMaxCoord; }
 
 // Win32 swaps the coordinates of a rectangle given right-to-left or bottom-to-top;
 // one with no width or no height is empty.
-void SetRect(pixman_region32_t *r, int left, int top, int right, int bottom) {
-  left = Clamp(left);
-  top = Clamp(top);
-  right = Clamp(right);
-  bottom = Clamp(bottom);
+bool SetRect(pixman_region32_t *r, int left, int top, int right, int bottom) {
+  if (!InRange(left) || !InRange(top) || !InRange(right) || !InRange(bottom)) return false;
   if (left > right) std::swap(left, right);
   if (top > bottom) std::swap(top, bottom);
   pixman_region32_fini(r);
@@ -31,6 +32,7 @@ void SetRect(pixman_region32_t *r, int left, int top, int right, int bottom) {
     pixman_region32_init(r);
   else
     pixman_region32_init_rect(r, left, top, unsigned(right - left), unsigned(bottom - top));
+  return true;
 }
 
 }  // namespace
@@ -48,7 +50,7 @@ extern "C" {
 
 HRGN WINAPI CreateRectRgn(int left, int top, int right, int bottom) {
   auto region = std::make_unique<Region>();
-  SetRect(&region->rgn, left, top, right, bottom);
+  if (!SetRect(&region->rgn, left, top, right, bottom)) return nullptr;
   return static_cast<HRGN>(AddObject(std::move(region)));
 }
 
@@ -60,8 +62,7 @@ HRGN WINAPI CreateRectRgnIndirect(const RECT *rect) {
 BOOL WINAPI SetRectRgn(HRGN rgn, int left, int top, int right, int bottom) {
   Region *r = Find<Region>(rgn);
   if (!r) return FALSE;
-  SetRect(&r->rgn, left, top, right, bottom);
-  return TRUE;
+  return SetRect(&r->rgn, left, top, right, bottom) ? TRUE : FALSE;
 }
 
 int WINAPI CombineRgn(HRGN dst, HRGN src1, HRGN src2, int mode) {
@@ -106,8 +107,14 @@ int WINAPI CombineRgn(HRGN dst, HRGN src1, HRGN src2, int mode) {
 int WINAPI OffsetRgn(HRGN rgn, int dx, int dy) {
   Region *r = Find<Region>(rgn);
   if (!r) return ERROR;
+  int type = RegionType(&r->rgn);
+  if (type == NULLREGION) return NULLREGION;  // nothing to move, whatever the offset
+  const pixman_box32_t *box = pixman_region32_extents(&r->rgn);
+  if (!InRange(int64_t(box->x1) + dx) || !InRange(int64_t(box->x2) + dx) || !InRange(int64_t(box->y1) + dy) ||
+      !InRange(int64_t(box->y2) + dy))
+    return ERROR;
   pixman_region32_translate(&r->rgn, dx, dy);
-  return RegionType(&r->rgn);
+  return type;
 }
 
 int WINAPI GetRgnBox(HRGN rgn, LPRECT rect) {

@@ -16,4 +16,19 @@ HMODULE WINAPI GetModuleHandleA(LPCSTR name) {
 
 void WINAPI Sleep(DWORD ms) { vd::ClockWaitUntil(vd::ClockNow() + ms); }
 
+// number x numerator / denominator, rounded half away from zero; -1 when the
+// denominator is 0 or the result leaves the 32-bit range.
+int WINAPI MulDiv(int number, int numerator, int denominator) {
+  if (denominator == 0) return -1;
+  long long product = (long long)number * numerator;
+  long long d = denominator;
+  if (d < 0) {
+    d = -d;
+    product = -product;
+  }
+  long long result = product >= 0 ? (product + d / 2) / d : (product - d / 2) / d;
+  if (result > 2147483647LL || result < -2147483647LL) return -1;
+  return int(result);
+}
+
 }  // extern "C"

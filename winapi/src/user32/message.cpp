@@ -63,6 +63,40 @@ std::pair<const std::pair<HWND, UINT_PTR>, Timer> *FirstTimer() {
   return best;
 }
 
+// The character a key gives on a US keyboard, or -1 for a key that gives none.
+int CharacterOfKey(int vk, bool shift, bool control) {
+  static const char kShiftedDigits[] = ")!@#$%^&*(";
+  struct Oem {
+    int vk;
+    char plain, shifted;
+  };
+  static const Oem kOem[] = {{0xBA, ';', ':'}, {0xBB, '=', '+'}, {0xBC, ',', '<'}, {0xBD, '-', '_'},
+                             {0xBE, '.', '>'}, {0xBF, '/', '?'}, {0xC0, '`', '~'}, {0xDB, '[', '{'},
+                             {0xDC, '\\', '|'}, {0xDD, ']', '}'}, {0xDE, '\'', '"'}};
+  if (vk >= 'A' && vk <= 'Z') {
+    if (control) return vk - 'A' + 1;
+    return shift ? vk : vk - 'A' + 'a';
+  }
+  if (control) return -1;
+  if (vk >= '0' && vk <= '9') return shift ? kShiftedDigits[vk - '0'] : vk;
+  if (vk >= 0x60 && vk <= 0x69) return '0' + (vk - 0x60);  // the number pad
+  for (const Oem &o : kOem)
+    if (o.vk == vk) return shift ? o.shifted : o.plain;
+  switch (vk) {
+    case VK_SPACE: return ' ';
+    case VK_RETURN: return '\r';
+    case VK_BACK: return '\b';
+    case VK_TAB: return '\t';
+    case VK_ESCAPE: return 27;
+    case 0x6A: return '*';
+    case 0x6B: return '+';
+    case 0x6D: return '-';
+    case 0x6E: return '.';
+    case 0x6F: return '/';
+  }
+  return -1;
+}
+
 }  // namespace
 
 void RemoveMessagesFor(HWND hwnd) {
@@ -88,7 +122,12 @@ bool NextMessage(MSG *msg, bool remove, bool wait, const std::function<bool()> *
     if (stop && (*stop)()) return false;
     if (!q.posted.empty()) {
       *msg = q.posted.front();
-      if (remove) q.posted.pop_front();
+      if (remove) {
+        q.posted.pop_front();
+        // Taking F1 off the queue asks the window for help, as Windows does.
+        if (msg->message == WM_KEYDOWN && msg->wParam == VK_F1 && msg->hwnd && msg->hwnd != DesktopHandle())
+          q.posted.push_back(Make(msg->hwnd, WM_KEYF1, 0, 0));
+      }
       return true;
     }
     if (q.quitPosted) {
@@ -128,7 +167,9 @@ bool NextMessage(MSG *msg, bool remove, bool wait, const std::function<bool()> *
   }
 }
 
-bool RunModalLoop(const std::function<bool()> &done) {
+bool RunModalLoop(const std::function<bool()> &done) { return RunModalLoop(done, nullptr); }
+
+bool RunModalLoop(const std::function<bool()> &done, const std::function<bool(MSG *)> &filter) {
   Q().modalDepth++;
   bool ok = true;
   while (!done()) {
@@ -140,6 +181,7 @@ bool RunModalLoop(const std::function<bool()> &done) {
       ok = false;
       break;
     }
+    if (filter && filter(&msg)) continue;
     TranslateMessage(&msg);
     DispatchMessageA(&msg);
   }
@@ -196,18 +238,10 @@ BOOL WINAPI PeekMessageA(LPMSG msg, HWND hwnd, UINT filterMin, UINT filterMax, U
 BOOL WINAPI TranslateMessage(const MSG *msg) {
   if (!msg) return FALSE;
   if (msg->message != WM_KEYDOWN && msg->message != WM_SYSKEYDOWN) return FALSE;
-  int vk = int(msg->wParam);
-  char c = 0;
-  if (vk >= 'A' && vk <= 'Z') c = char(vk - 'A' + 'a');
-  if ((vk >= '0' && vk <= '9') || vk == VK_SPACE) c = char(vk);
-  if (vk == VK_RETURN) c = '\r';
-  if (vk == VK_BACK) c = '\b';
-  if (vk == VK_TAB) c = '\t';
-  if (vk == VK_ESCAPE) c = 27;
-  if (vk == 0xBD) c = '-';  // VK_OEM_MINUS
-  if (!c) return FALSE;
+  int c = CharacterOfKey(int(msg->wParam), GetKeyState(VK_SHIFT) < 0, GetKeyState(VK_CONTROL) < 0);
+  if (c < 0) return FALSE;
   UINT charMsg = msg->message == WM_KEYDOWN ? WM_CHAR : WM_SYSCHAR;
-  Q().posted.push_front(Make(msg->hwnd, charMsg, WPARAM((unsigned char)c), msg->lParam));
+  Q().posted.push_front(Make(msg->hwnd, charMsg, WPARAM(c), msg->lParam));
   return TRUE;
 }
 

@@ -1,9 +1,10 @@
-// Message boxes, beeps and popup menus: modal loops that keep dispatching
-// messages (so timers go on) until a script or the host answers them.
+// Beeps, and the answers that scripts and hosts give to message boxes and
+// popup menus (the windows themselves: msgbox.cpp and menu.cpp).
 #include <algorithm>
 #include <optional>
 
 #include "core/platform.h"
+#include "user32/modal.h"
 #include "user32/wnd.h"
 
 namespace vd::user {
@@ -30,6 +31,19 @@ int InnermostOpen(const Records &records) {
 }
 
 }  // namespace
+
+std::optional<int> TakeEarlyMessageBoxAnswer() {
+  std::optional<int> answer = Answers().messageBox;
+  Answers().messageBox.reset();
+  return answer;
+}
+
+std::optional<UINT> TakeEarlyMenuAnswer() {
+  std::optional<UINT> answer = Answers().menu;
+  Answers().menu.reset();
+  return answer;
+}
+
 }  // namespace vd::user
 
 using namespace vd;
@@ -70,62 +84,8 @@ bool MenuOpen() { return InnermostOpen(Observed().menus) >= 0; }
 extern "C" {
 
 BOOL WINAPI MessageBeep(UINT type) {
-  Observed().beeps.push_back(BeepRecord{ClockNow(), type});
+  if (Observed().recording) Observed().beeps.push_back(BeepRecord{ClockNow(), type});
   return TRUE;
-}
-
-int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
-  if (owner && !Find(owner)) owner = nullptr;
-  auto &boxes = Observed().messageBoxes;
-  boxes.push_back(MessageBoxRecord{ClockNow(), owner, caption ? caption : "Error", text ? text : "", type, true, 0});
-  size_t index = boxes.size() - 1;
-  if (Answers().messageBox) {
-    boxes[index].answer = *Answers().messageBox;
-    boxes[index].open = false;
-    Answers().messageBox.reset();
-  }
-  if (!RunModalLoop([index] { return !Observed().messageBoxes[index].open; })) {
-    // The program is ending: the box goes as if closed with Esc (OK for a box with only OK).
-    auto &box = Observed().messageBoxes[index];
-    box.open = false;
-    box.answer = (type & 0xF) == MB_OK ? IDOK : IDCANCEL;
-  }
-  return Observed().messageBoxes[index].answer;
-}
-
-BOOL WINAPI TrackPopupMenu(HMENU menu, UINT flags, int x, int y, int reserved, HWND hwnd, const RECT *rect) {
-  (void)reserved;
-  (void)rect;
-  std::vector<std::pair<UINT, std::string>> items;
-  if (!MenuItemsOf(menu, &items) || (hwnd && !Find(hwnd))) return FALSE;
-  // Its size from its items; its place from the alignment flags, then kept on the screen.
-  int width = 40, height = 6 + 19 * int(items.size());
-  for (auto &item : items) width = std::max(width, 40 + 7 * int(item.second.size()));
-  int left = x, top = y;
-  if (flags & TPM_CENTERALIGN) left = x - width / 2;
-  else if (flags & TPM_RIGHTALIGN) left = x - width;
-  if (flags & TPM_BOTTOMALIGN) top = y - height;
-  else if (flags & TPM_VCENTERALIGN) top = y - height / 2;
-  left = std::max(0, std::min(left, TheScreen().width - width));
-  top = std::max(0, std::min(top, TheScreen().height - height));
-  auto &menus = Observed().menus;
-  menus.push_back(MenuRecord{ClockNow(), menu, flags, x, y, hwnd, RECT{left, top, left + width, top + height}, 0, true});
-  size_t index = menus.size() - 1;
-  if (Answers().menu) {
-    menus[index].result = *Answers().menu;
-    menus[index].open = false;
-    Answers().menu.reset();
-  }
-  if (!RunModalLoop([index] { return !Observed().menus[index].open; })) {
-    Observed().menus[index].open = false;
-    Observed().menus[index].result = 0;
-  }
-  UINT command = Observed().menus[index].result;
-  bool known = std::any_of(items.begin(), items.end(), [&](auto &i) { return i.first == command && command != 0; });
-  if (!known) command = 0;
-  if (flags & TPM_RETURNCMD) return BOOL(command);
-  if (command && hwnd) PostMessageA(hwnd, WM_COMMAND, command, 0);
-  return command ? TRUE : FALSE;
 }
 
 }  // extern "C"

@@ -4,6 +4,7 @@
 
 #include "core/platform.h"
 #include "gdi32/gdi.h"
+#include "user32/draw3d.h"
 #include "user32/user.h"
 #include "user32/wnd.h"
 
@@ -43,48 +44,107 @@ HWND NextWindowToPaint() {
   return found;
 }
 
+RECT CaptionButtonRect(const Window &w, CaptionButton button) {
+  if ((w.style & WS_CAPTION) != WS_CAPTION || !(w.style & WS_SYSMENU) || w.parent) return RECT{0, 0, 0, 0};
+  int frame = OuterFrameWidth(w.style, w.exStyle);
+  int right = w.rect.right - frame - 2;
+  int top = w.rect.top + frame + 2;
+  // The close box at the right end; the help button left of it.
+  if (button == CaptionButton::Help) {
+    if (!(w.exStyle & WS_EX_CONTEXTHELP)) return RECT{0, 0, 0, 0};
+    right -= 16 + 2;
+  }
+  return RECT{right - 16, top, right, top + 14};
+}
+
 void DrawFrame(Window &w) {
   w.framePending = false;
-  if ((w.style & WS_CHILD) || w.handle == DesktopHandle()) return;
+  if (w.handle == DesktopHandle()) return;
   RECT client = ClientRectScreen(w);
   if (std::memcmp(&client, &w.rect, sizeof(RECT)) == 0) return;
   Region area;
   DrawableArea(w.handle, false, area.get(), nullptr);
   area.Subtract(client);
   if (area.Empty()) return;
-  // A raised grey border and, for captioned windows, a title bar: dark blue when active.
-  gdi::FillScreen(w.rect, RGB(192, 192, 192), area.get());
-  RECT edge = w.rect;
-  gdi::FillScreen(RECT{edge.left, edge.top, edge.right, edge.top + 1}, RGB(255, 255, 255), area.get());
-  gdi::FillScreen(RECT{edge.left, edge.top, edge.left + 1, edge.bottom}, RGB(255, 255, 255), area.get());
-  gdi::FillScreen(RECT{edge.left, edge.bottom - 1, edge.right, edge.bottom}, RGB(64, 64, 64), area.get());
-  gdi::FillScreen(RECT{edge.right - 1, edge.top, edge.right, edge.bottom}, RGB(64, 64, 64), area.get());
-  if ((w.style & WS_CAPTION) == WS_CAPTION) {
-    RECT bar{client.left, client.top - GetSystemMetrics(SM_CYCAPTION), client.right, client.top - 1};
-    bool active = GetActiveWindow() == w.handle;
-    gdi::FillScreen(bar, active ? RGB(0, 0, 128) : RGB(128, 128, 128), area.get());
-    // The close box at the right of the title bar.
-    RECT box{bar.right - 16, bar.top + 2, bar.right - 2, bar.bottom - 2};
-    gdi::FillScreen(box, RGB(192, 192, 192), area.get());
-    for (int i = 3; i < 11; ++i) {
-      gdi::FillScreen(RECT{box.left + i, box.top + i - 1, box.left + i + 1, box.top + i}, RGB(0, 0, 0), area.get());
-      gdi::FillScreen(RECT{box.right - i - 1, box.top + i - 1, box.right - i, box.top + i}, RGB(0, 0, 0), area.get());
-    }
-    DrawTitleText(w, bar, area.get());
+  draw3d::Canvas c(area.get());
+  RECT rc = w.rect;
+  int frame = OuterFrameWidth(w.style, w.exStyle);
+  if (frame >= 3) {
+    // A raised frame of the face colour: thick (sizing) or dialog.
+    c.Fill(RECT{rc.left, rc.top, rc.right, rc.bottom}, draw3d::Face());
+    draw3d::RaisedEdge(c, rc);
+    rc = RECT{rc.left + frame, rc.top + frame, rc.right - frame, rc.bottom - frame};
+  } else if (frame == 1) {
+    rc = draw3d::Frame(c, rc, GetSysColor(COLOR_WINDOWFRAME), GetSysColor(COLOR_WINDOWFRAME));
   }
+  if ((w.style & WS_CAPTION) == WS_CAPTION) {
+    int height = GetSystemMetrics(SM_CYCAPTION);
+    RECT bar{rc.left, rc.top, rc.right, rc.top + height - 1};
+    c.Fill(RECT{rc.left, bar.bottom, rc.right, rc.top + height}, draw3d::Face());
+    bool active = GetActiveWindow() == w.handle;
+    c.Fill(bar, GetSysColor(active ? COLOR_ACTIVECAPTION : COLOR_INACTIVECAPTION));
+    RECT close = CaptionButtonRect(w, CaptionButton::Close);
+    RECT help = CaptionButtonRect(w, CaptionButton::Help);
+    if (!IsRectEmpty(&close)) draw3d::CaptionButton(c, close, draw3d::Glyph::Close, false);
+    if (!IsRectEmpty(&help)) draw3d::CaptionButton(c, help, draw3d::Glyph::Help, false);
+    RECT text = bar;
+    if (!IsRectEmpty(&help)) text.right = help.left + 16;
+    else if (!IsRectEmpty(&close)) text.right = close.left + 16;
+    DrawTitleText(w, text, area.get());
+    rc.top += height;
+  }
+  // The edges inside the frame: the static edge, then the sunken client edge.
+  if (w.exStyle & WS_EX_STATICEDGE) rc = draw3d::StaticEdge(c, rc);
+  if (w.exStyle & WS_EX_CLIENTEDGE) draw3d::SunkenEdge(c, rc);
+}
+
+// The frame is painted by WM_NCPAINT (DefWindowProc draws it); it is valid
+// again once the message was sent, whatever the window procedure did.
+static void SendNcPaint(HWND hwnd) {
+  Window *w = Find(hwnd);
+  if (!w || !w->framePending) return;
+  w->framePending = false;
+  SendMessageA(hwnd, WM_NCPAINT, 1, 0);
+}
+
+// The frame and the background erase a window has pending, now. Windows
+// erases so when it shows or uncovers a window, and for InvalidateRect with
+// no window, before WM_PAINT: what a window procedure draws before its
+// BeginPaint (a dialog drawing on a child, say) is not erased afterwards. A
+// background left undone (WM_ERASEBKGND answered 0) is reported by BeginPaint
+// in fErase.
+void EraseNow(HWND hwnd) {
+  Window *w = Find(hwnd);
+  if (!w || !IsVisibleOnScreen(*w)) return;
+  SendNcPaint(hwnd);
+  w = Find(hwnd);
+  if (!w || !w->erasePending || w->update.Empty()) return;
+  w->erasePending = false;
+  HDC hdc = gdi::CreateWindowDC(hwnd, true);
+  if (!hdc) return;
+  gdi::SetExtraClip(hdc, w->update.get());
+  LRESULT erased = SendMessageA(hwnd, WM_ERASEBKGND, reinterpret_cast<WPARAM>(hdc), 0);
+  gdi::ReleaseWindowDC(hdc);
+  w = Find(hwnd);
+  if (w && !erased) w->eraseLeftUndone = true;
 }
 
 void PaintWindow(HWND hwnd) {
   Window *w = Find(hwnd);
   if (!w) return;
-  if (w->framePending) DrawFrame(*w);
-  if (w->update.Empty()) return;
+  SendNcPaint(hwnd);
+  w = Find(hwnd);
+  if (!w || w->update.Empty()) return;
+  if (w->erasePending) EraseNow(hwnd);
+  w = Find(hwnd);
+  if (!w) return;
   SendMessageA(hwnd, WM_PAINT, 0, 0);
   w = Find(hwnd);
   // A window procedure that does not validate would be sent WM_PAINT forever; stop that here.
   if (w) {
     w->update.Clear();
     w->erasePending = false;
+    w->eraseLeftUndone = false;
   }
 }
 
@@ -96,17 +156,24 @@ using namespace vd::user;
 namespace {
 
 void RecordRepaint(HWND hwnd, const RECT &box, bool erase) {
-  Observed().repaints.push_back(RepaintRecord{ClockNow(), hwnd, box, erase});
+  if (Observed().recording) Observed().repaints.push_back(RepaintRecord{ClockNow(), hwnd, box, erase});
 }
 
-void InvalidateEverything(bool erase) {
+// InvalidateRect with no window: every window, frames included, is
+// invalidated with erase (whatever erase the caller asked for), and each one
+// gets its WM_NCPAINT and WM_ERASEBKGND before the call returns; WM_PAINT
+// follows from the message loop.
+void InvalidateEverything() {
+  std::vector<HWND> all;
   ForEachWindow([&](Window &w) {
     w.framePending = true;
-    Region all(w.rect);
-    InvalidateScreenRegion(w, all, erase, false);
+    Region whole(w.rect);
+    InvalidateScreenRegion(w, whole, true, false);
+    all.push_back(w.handle);
   });
-  Observed().screenRepaints++;
-  RecordRepaint(nullptr, RECT{0, 0, 0, 0}, erase);
+  if (Observed().recording) Observed().screenRepaints++;
+  RecordRepaint(nullptr, RECT{0, 0, 0, 0}, true);
+  for (HWND h : all) EraseNow(h);
 }
 
 }  // namespace
@@ -115,7 +182,7 @@ extern "C" {
 
 BOOL WINAPI InvalidateRect(HWND hwnd, const RECT *rect, BOOL erase) {
   if (!hwnd) {
-    InvalidateEverything(erase != 0);
+    InvalidateEverything();
     return TRUE;
   }
   Window *w = Find(hwnd);
@@ -135,11 +202,9 @@ BOOL WINAPI InvalidateRect(HWND hwnd, const RECT *rect, BOOL erase) {
 }
 
 BOOL WINAPI InvalidateRgn(HWND hwnd, HRGN rgn, BOOL erase) {
+  // Unlike InvalidateRect, no window is no window here.
+  if (!hwnd) return FALSE;
   if (!rgn) return InvalidateRect(hwnd, nullptr, erase);
-  if (!hwnd) {
-    InvalidateEverything(erase != 0);
-    return TRUE;
-  }
   Window *w = Find(hwnd);
   pixman_region32_t *data = gdi::RegionData(rgn);
   if (!w || !data) return FALSE;
@@ -158,6 +223,7 @@ BOOL WINAPI ValidateRect(HWND hwnd, const RECT *rect) {
   if (!rect) {
     w->update.Clear();
     w->erasePending = false;
+    w->eraseLeftUndone = false;
     return TRUE;
   }
   RECT client = ClientRectScreen(*w);
@@ -168,11 +234,7 @@ BOOL WINAPI ValidateRect(HWND hwnd, const RECT *rect) {
 }
 
 BOOL WINAPI UpdateWindow(HWND hwnd) {
-  if (!hwnd) {
-    // Every window with something to paint is painted now.
-    PaintPending();
-    return TRUE;
-  }
+  // No window is an invalid window handle: nothing is painted.
   Window *w = Find(hwnd);
   if (!w) return FALSE;
   std::function<void(HWND)> update = [&](HWND h) {
@@ -209,22 +271,27 @@ HDC WINAPI BeginPaint(HWND hwnd, LPPAINTSTRUCT ps) {
   Region update = w->update;
   gdi::SetExtraClip(hdc, update.get());
   bool erase = w->erasePending;
+  bool leftUndone = w->eraseLeftUndone;
   RECT box = update.Box();
   RECT client = ClientRectScreen(*w);
   if (!update.Empty()) OffsetRect(&box, -client.left, -client.top);
   // The update region is validated by BeginPaint, before the erase, as in Win32.
   w->update.Clear();
   w->erasePending = false;
+  w->eraseLeftUndone = false;
   ps->hdc = hdc;
   ps->rcPaint = box;
-  ps->fErase = TRUE;
+  // fErase: an erase was asked for and WM_ERASEBKGND left it undone, here or
+  // when the window was erased before.
+  ps->fErase = leftUndone ? TRUE : FALSE;
   if (erase) ps->fErase = SendMessageA(hwnd, WM_ERASEBKGND, reinterpret_cast<WPARAM>(hdc), 0) ? FALSE : TRUE;
   return hdc;
 }
 
 BOOL WINAPI EndPaint(HWND hwnd, const PAINTSTRUCT *ps) {
   if (!ps) return FALSE;
-  return gdi::ReleaseWindowDC(hwnd, ps->hdc) ? TRUE : FALSE;
+  (void)hwnd;
+  return gdi::ReleaseWindowDC(ps->hdc) ? TRUE : FALSE;
 }
 
 // GetDC(NULL) is the screen's context, and so is the desktop window's: both
@@ -236,9 +303,10 @@ HDC WINAPI GetDC(HWND hwnd) {
   return gdi::CreateWindowDC(hwnd, true);
 }
 
+// The context is released by its handle; the window named does not matter.
 int WINAPI ReleaseDC(HWND hwnd, HDC hdc) {
-  if (hwnd == DesktopHandle()) hwnd = nullptr;
-  return gdi::ReleaseWindowDC(hwnd, hdc) ? 1 : 0;
+  (void)hwnd;
+  return gdi::ReleaseWindowDC(hdc) ? 1 : 0;
 }
 
 }  // extern "C"

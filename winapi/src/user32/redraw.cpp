@@ -22,22 +22,6 @@ void CollectAffected(HWND hwnd, bool children, std::vector<HWND> *out) {
     if (Find(*it)) CollectAffected(*it, true, out);
 }
 
-// WM_NCPAINT and WM_ERASEBKGND now; WM_PAINT is left to the message loop.
-void EraseNow(HWND hwnd) {
-  Window *w = Find(hwnd);
-  if (!w || !IsVisibleOnScreen(*w)) return;
-  if (w->framePending) DrawFrame(*w);
-  if (!w->erasePending || w->update.Empty()) return;
-  HDC hdc = gdi::CreateWindowDC(hwnd, true);
-  Region update = w->update;
-  gdi::SetExtraClip(hdc, update.get());
-  w->erasePending = false;
-  LRESULT erased = SendMessageA(hwnd, WM_ERASEBKGND, reinterpret_cast<WPARAM>(hdc), 0);
-  gdi::ReleaseWindowDC(hwnd, hdc);
-  // A window that did not erase is asked again by BeginPaint.
-  if (Window *after = Find(hwnd); after && !erased) after->erasePending = true;
-}
-
 }  // namespace
 }  // namespace vd::user
 
@@ -87,7 +71,7 @@ BOOL WINAPI RedrawWindow(HWND hwnd, const RECT *rect, HRGN rgn, UINT flags) {
       if (flags & RDW_NOFRAME) x->framePending = false;
     }
   }
-  if (flags & RDW_INVALIDATE)
+  if ((flags & RDW_INVALIDATE) && Observed().recording)
     Observed().repaints.push_back(RepaintRecord{ClockNow(), hwnd, area.Box(), (flags & RDW_ERASE) != 0});
 
   if (flags & RDW_UPDATENOW) {

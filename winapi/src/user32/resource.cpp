@@ -34,8 +34,8 @@ struct Menu {
 };
 
 struct Resources {
-  HandleTable<Icon> icons{0x30010};
-  HandleTable<Menu> menus{0x50010};
+  HandleTable<Icon> icons{0x30010, 0x50000};
+  HandleTable<Menu> menus{0x50010, 0x70000};
   std::map<std::string, HICON> shared;  // LoadIcon hands out one handle per resource
 };
 
@@ -166,6 +166,7 @@ bool ParseMenuLevel(const uint8_t *&p, const uint8_t *end, Menu *menu, int depth
       auto sub = std::make_unique<Menu>();
       if (!ParseMenuLevel(p, end, sub.get(), depth + 1)) return false;
       item.popup = reinterpret_cast<HMENU>(R().menus.Add(std::move(sub)));
+      if (!item.popup) return false;
     }
     if (item.text.empty() && !(flags & MF_POPUP) && item.id == 0) item.flags |= MF_SEPARATOR;
     menu->items.push_back(item);
@@ -188,8 +189,14 @@ bool GetIconImage(HICON handle, int size, IconImage *out) {
 
 void DrawIconOnScreen(HICON handle, int x, int y, int size, const pixman_region32_t *clip) {
   IconImage img;
-  if (!GetIconImage(handle, size, &img)) return;
+  if (size <= 0 || !GetIconImage(handle, size, &img)) return;
   Screen &s = TheScreen();
+  // Marked as a whole: clip and transparency leave parts untouched, which costs a host little.
+  pixman_region32_t drawn;
+  pixman_region32_init_rect(&drawn, x, y, unsigned(size), unsigned(size));
+  if (clip) pixman_region32_intersect(&drawn, &drawn, const_cast<pixman_region32_t *>(clip));
+  DamageScreen(&drawn);
+  pixman_region32_fini(&drawn);
   for (int j = 0; j < size; ++j)
     for (int i = 0; i < size; ++i) {
       int sx = x + i, sy = y + j;
@@ -311,6 +318,22 @@ int WINAPI GetMenuStringA(HMENU handle, UINT item, LPSTR text, int maxCount, UIN
 }
 
 BOOL WINAPI DestroyMenu(HMENU handle) { return R().menus.Remove(handle) ? TRUE : FALSE; }
+
+HMENU WINAPI CreatePopupMenu(void) { return reinterpret_cast<HMENU>(R().menus.Add(std::make_unique<Menu>())); }
+
+BOOL WINAPI AppendMenuA(HMENU handle, UINT flags, UINT_PTR id, LPCSTR text) {
+  Menu *menu = R().menus.Find(handle);
+  if (!menu) return FALSE;
+  MenuItem item;
+  item.flags = flags;
+  if (flags & MF_POPUP)
+    item.popup = reinterpret_cast<HMENU>(id);
+  else
+    item.id = UINT(id);
+  if (!(flags & MF_SEPARATOR) && text) item.text = text;
+  menu->items.push_back(item);
+  return TRUE;
+}
 
 }  // extern "C"
 

@@ -31,8 +31,6 @@ Shell &S() {
   return shell;
 }
 
-HICON DesktopIcon() { return LoadIconA(nullptr, IDI_APPLICATION); }
-
 void FillClient(HDC hdc, HWND hwnd, COLORREF color) {
   RECT rc;
   GetClientRect(hwnd, &rc);
@@ -56,12 +54,16 @@ LRESULT CALLBACK ListViewProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
     case WM_PAINT: {
       PAINTSTRUCT ps;
       HDC hdc = BeginPaint(hwnd, &ps);
-      for (int i = 0; i < 4; ++i) {
-        int x = 22, y = 14 + 72 * i;
-        DrawIcon(hdc, x, y, DesktopIcon());
-        FillBox(hdc, RECT{x - 6, y + 38, x + 38, y + 48}, RGB(0, 96, 96));
-      }
+      PaintDesktopIcons(hwnd, hdc, ps.rcPaint);
       EndPaint(hwnd, &ps);
+      return 0;
+    }
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_LBUTTONDBLCLK: {
+      POINT pt{short(LOWORD(lParam)), short(HIWORD(lParam))};
+      ClientToScreen(hwnd, &pt);
+      DesktopIconsMouse(hwnd, msg, pt);
       return 0;
     }
   }
@@ -105,6 +107,17 @@ LRESULT CALLBACK WorkerProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 // The taskbar: a raised grey bar with a start button and the notification area.
 LRESULT CALLBACK TaskbarProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
+    case WM_TIMER:
+      TrayTipTimer(UINT_PTR(wParam));
+      return 0;
+    case WM_MOUSEACTIVATE:
+      return MA_NOACTIVATE;  // the active window stays active
+    case WM_LBUTTONDOWN: {
+      POINT pt{short(LOWORD(lParam)), short(HIWORD(lParam))};
+      ClientToScreen(hwnd, &pt);
+      StartButtonPress(hwnd, pt);
+      return 0;
+    }
     case WM_ERASEBKGND:
       FillClient(reinterpret_cast<HDC>(wParam), hwnd, kFaceColor);
       return 1;
@@ -115,11 +128,7 @@ LRESULT CALLBACK TaskbarProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) 
       GetClientRect(hwnd, &rc);
       FillBox(hdc, RECT{0, 0, rc.right, 1}, RGB(223, 223, 223));
       FillBox(hdc, RECT{0, 1, rc.right, 2}, RGB(255, 255, 255));
-      FillBox(hdc, RECT{2, 4, 56, rc.bottom - 2}, RGB(255, 255, 255));
-      FillBox(hdc, RECT{3, 5, 56, rc.bottom - 2}, RGB(128, 128, 128));
-      FillBox(hdc, RECT{3, 5, 55, rc.bottom - 3}, kFaceColor);
-      FillBox(hdc, RECT{8, 9, 20, 21}, RGB(0, 0, 128));
-      FillBox(hdc, RECT{24, 12, 50, 18}, RGB(0, 0, 0));
+      PaintStartButton(hwnd, hdc);
       RECT area = TrayIconRect(-1);
       RECT win;
       GetWindowRect(hwnd, &win);
@@ -160,9 +169,10 @@ LRESULT CALLBACK AppWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam
   return DefWindowProcA(hwnd, msg, wParam, lParam);
 }
 
-void Register(const char *name, WNDPROC proc, HBRUSH background) {
+void Register(const char *name, WNDPROC proc, HBRUSH background, UINT style = 0) {
   WNDCLASSEXA wc{};
   wc.cbSize = sizeof wc;
+  wc.style = style;
   wc.lpfnWndProc = proc;
   wc.lpszClassName = name;
   wc.hbrBackground = background;
@@ -176,7 +186,7 @@ void CreateShell() {
   int w = TheScreen().width, h = TheScreen().height;
   Register("Progman", PlainProc, nullptr);
   Register("SHELLDLL_DefView", PlainProc, nullptr);
-  Register("SysListView32", ListViewProc, nullptr);
+  Register("SysListView32", ListViewProc, nullptr, CS_DBLCLKS);
   Register("Internet Explorer_Server", HtmlViewProc, nullptr);
   Register("Shell_TrayWnd", TaskbarProc, nullptr);
   Register("WorkerW", WorkerProc, nullptr);
@@ -221,8 +231,18 @@ bool TrayHitTest(int x, int y, HWND *owner, UINT *id, UINT *callback) {
   return false;
 }
 
+RECT WorkAreaRect() {
+  // The screen less the taskbar along its bottom edge.
+  RECT work{0, 0, TheScreen().width, TheScreen().height};
+  Window *t = Find(S().taskbar);
+  if (t && (t->style & WS_VISIBLE) && t->rect.bottom >= work.bottom && t->rect.top > work.top)
+    work.bottom = t->rect.top;
+  return work;
+}
+
 void TaskbarChanged() {
   if (S().taskbar) InvalidateRect(S().taskbar, nullptr, TRUE);
+  TrayIconsChanged();
 }
 
 }  // namespace vd::user
@@ -334,3 +354,11 @@ void ShowAppWindow(HWND hwnd, bool visible) { ShowWindow(hwnd, visible ? SW_SHOW
 void CloseAppWindow(HWND hwnd) { DestroyWindow(hwnd); }
 
 }  // namespace vd
+
+extern "C" BOOL WINAPI SystemParametersInfoA(UINT action, UINT param, LPVOID out, UINT winIni) {
+  (void)param;
+  (void)winIni;
+  if (action != SPI_GETWORKAREA || !out) return FALSE;
+  *static_cast<RECT *>(out) = WorkAreaRect();
+  return TRUE;
+}

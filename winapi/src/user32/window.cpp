@@ -43,7 +43,7 @@ RECT Region::Box() const {
 namespace {
 
 struct WindowManager {
-  HandleTable<Window> windows{0x10010};
+  HandleTable<Window> windows{0x10010, 0x30000};
   std::vector<std::unique_ptr<WindowClass>> classes;
   std::vector<HWND> topLevels;  // top first
   HWND desktop = nullptr;
@@ -101,17 +101,6 @@ LRESULT CALLBACK DesktopProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) 
   return DefWindowProcA(hwnd, msg, wParam, lParam);
 }
 
-int FrameWidth(DWORD style, DWORD exStyle) {
-  int frame = 0;
-  if (style & WS_THICKFRAME)
-    frame = 4;
-  else if ((style & WS_DLGFRAME) || (exStyle & WS_EX_DLGMODALFRAME))
-    frame = 3;
-  else if (style & WS_BORDER)
-    frame = 1;
-  if (exStyle & WS_EX_CLIENTEDGE) frame += 2;
-  return frame;
-}
 
 std::vector<HWND> &SiblingList(Window &w) {
   if (!w.parent) return WM().topLevels;
@@ -171,6 +160,20 @@ WindowClass *FindClass(const std::string &name) {
   for (auto &c : WM().classes)
     if (strcasecmp(c->name.c_str(), name.c_str()) == 0) return c.get();
   return nullptr;
+}
+
+int OuterFrameWidth(DWORD style, DWORD exStyle) {
+  if (style & WS_THICKFRAME) return 4;
+  if ((style & WS_DLGFRAME) || (exStyle & WS_EX_DLGMODALFRAME)) return 3;
+  if (style & WS_BORDER) return 1;
+  return 0;
+}
+
+int FrameWidth(DWORD style, DWORD exStyle) {
+  int frame = OuterFrameWidth(style, exStyle);
+  if (exStyle & WS_EX_STATICEDGE) frame += 1;
+  if (exStyle & WS_EX_CLIENTEDGE) frame += 2;
+  return frame;
 }
 
 RECT ClientRectScreen(const Window &w) {
@@ -300,6 +303,77 @@ void ChangeLayout(const std::function<void()> &change, HWND moved) {
   }
 }
 
+HWND TopLevelOf(HWND hwnd) {
+  Window *w = Find(hwnd);
+  while (w && w->parent) w = Find(w->parent);
+  return w ? w->handle : nullptr;
+}
+
+namespace {
+
+// Sets the focus without activating anything: WM_KILLFOCUS to the window that
+// had it, WM_SETFOCUS to the one that gets it.
+void SetFocusWindow(HWND hwnd) {
+  WindowManager &wm = WM();
+  HWND previous = wm.focus;
+  if (previous == hwnd) return;
+  wm.focus = hwnd;
+  if (previous && Find(previous)) SendMessageA(previous, WM_KILLFOCUS, WPARAM(hwnd), 0);
+  if (hwnd && wm.focus == hwnd && Find(hwnd)) {
+    SendMessageA(hwnd, WM_SETFOCUS, WPARAM(previous), 0);
+    if (wm.focus == hwnd) DialogFocusChanged(hwnd);
+  }
+}
+
+bool CanBeActive(const Window &w) {
+  return (w.style & WS_VISIBLE) && w.enabled && !(w.exStyle & WS_EX_TOOLWINDOW) && !w.destroying;
+}
+
+}  // namespace
+
+void ActivateWindow(HWND hwnd, bool moveFocus) {
+  WindowManager &wm = WM();
+  if (hwnd && !Find(hwnd)) return;
+  HWND previous = wm.active;
+  if (previous == hwnd) return;
+  wm.active = hwnd;
+  if (Window *p = Find(previous)) {
+    p->framePending = true;
+    SendMessageA(previous, WM_ACTIVATE, WA_INACTIVE, reinterpret_cast<LPARAM>(hwnd));
+  }
+  if (Window *n = Find(hwnd)) {
+    n->framePending = true;
+    SendMessageA(hwnd, WM_ACTIVATE, WA_ACTIVE, reinterpret_cast<LPARAM>(previous));
+  }
+  // The focus follows the activation, unless the new window put it inside itself.
+  if (!moveFocus || wm.active != hwnd) return;
+  if (!hwnd || !wm.focus || TopLevelOf(wm.focus) != hwnd) SetFocusWindow(hwnd);
+}
+
+void ActivateOtherWindow(HWND leaving) {
+  if (WM().active != leaving) return;
+  Window *w = Find(leaving);
+  if (w && w->owner) {
+    Window *owner = Find(w->owner);
+    if (owner && CanBeActive(*owner)) {
+      ActivateWindow(owner->handle);
+      return;
+    }
+  }
+  // The next window below it that can be active.
+  const std::vector<HWND> &tops = WM().topLevels;
+  auto it = std::find(tops.begin(), tops.end(), leaving);
+  it = it == tops.end() ? tops.begin() : it + 1;
+  for (; it != tops.end(); ++it) {
+    Window *candidate = Find(*it);
+    if (candidate && CanBeActive(*candidate)) {
+      ActivateWindow(*it);
+      return;
+    }
+  }
+  ActivateWindow(nullptr);
+}
+
 }  // namespace vd::user
 
 using namespace vd;
@@ -364,6 +438,7 @@ HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, 
   win->proc = cls->proc;
   win->title = windowName ? windowName : "";
   win->style = style & ~WS_VISIBLE;
+  win->enabled = !(style & WS_DISABLED);
   win->exStyle = exStyle;
   HWND owner = nullptr;
   if (parent && !(style & WS_CHILD)) {
@@ -381,6 +456,7 @@ HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, 
   if (style & WS_CHILD) win->id = LONG_PTR(reinterpret_cast<uintptr_t>(menu));
   Window *w = win.get();
   HWND hwnd = reinterpret_cast<HWND>(WM().windows.Add(std::move(win)));
+  if (!hwnd) return nullptr;  // every window handle is in use
   w->handle = hwnd;
   if (parent)
     Find(parent)->children.push_back(hwnd);  // new child windows go to the bottom of their siblings
@@ -400,6 +476,11 @@ HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, 
 BOOL WINAPI DestroyWindow(HWND hwnd) {
   Window *w = Find(hwnd);
   if (!w || hwnd == WM().desktop) return FALSE;
+  // A window that goes away gives up the activation, and the focus if it holds it.
+  if (!w->parent && WM().active == hwnd) ActivateOtherWindow(hwnd);
+  w = Find(hwnd);
+  if (!w) return TRUE;
+  if (WM().focus == hwnd || IsDescendant(hwnd, WM().focus)) SetFocusWindow(w->parent ? w->parent : nullptr);
   ChangeLayout([&] { DestroyTree(hwnd); }, nullptr);
   // Drop the records of the whole tree.
   std::vector<HWND> dead;
@@ -440,8 +521,52 @@ LRESULT WINAPI DefWindowProcA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
         case SC_RESTORE:
           ShowWindow(hwnd, SW_RESTORE);
           break;
+        case SC_CONTEXTHELP:
+          EnterHelpMode(hwnd);
+          break;
       }
       return 0;
+    case WM_SYSKEYDOWN:
+      // Alt+F4 closes the top-level window, as its close box does.
+      if (wParam == VK_F4 && (HIWORD(lParam) & KF_ALTDOWN)) PostMessageA(TopLevelOf(hwnd), WM_SYSCOMMAND, SC_CLOSE, 0);
+      return 0;
+    case WM_ACTIVATE:
+      // An activated window takes the focus.
+      if (LOWORD(wParam) != WA_INACTIVE) SetFocus(hwnd);
+      return 0;
+    case WM_KEYF1: {
+      HELPINFO info{};
+      info.cbSize = sizeof info;
+      info.iContextType = HELPINFO_WINDOW;
+      info.iCtrlId = int(w->id);
+      info.hItemHandle = hwnd;
+      info.dwContextId = w->contextHelpId;
+      GetCursorPos(&info.MousePos);
+      Send(hwnd, WM_HELP, 0, reinterpret_cast<LPARAM>(&info));
+      return 0;
+    }
+    case WM_HELP:
+    case WM_CONTEXTMENU:
+      // A child passes help requests up to its parent.
+      if ((w->style & WS_CHILD) && w->parent) Send(w->parent, msg, wParam, lParam);
+      return 0;
+    case WM_RBUTTONUP: {
+      POINT pt{short(LOWORD(lParam)), short(HIWORD(lParam))};
+      ClientToScreen(hwnd, &pt);
+      Send(hwnd, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(hwnd), MAKELPARAM(pt.x, pt.y));
+      return 0;
+    }
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORDLG: {
+      // The scheme's colours: black text on white in edit boxes, on grey elsewhere.
+      int back = msg == WM_CTLCOLOREDIT ? COLOR_WINDOW : COLOR_BTNFACE;
+      HDC hdc = reinterpret_cast<HDC>(wParam);
+      SetTextColor(hdc, GetSysColor(COLOR_WINDOWTEXT));
+      SetBkColor(hdc, GetSysColor(back));
+      return reinterpret_cast<LRESULT>(GetSysColorBrush(back));
+    }
     case WM_ERASEBKGND: {
       HBRUSH brush = w->cls ? w->cls->background : nullptr;
       if (!brush) return 0;
@@ -457,6 +582,9 @@ LRESULT WINAPI DefWindowProcA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
       EndPaint(hwnd, &ps);
       return 0;
     }
+    case WM_NCPAINT:
+      DrawFrame(*w);
+      return 0;
     case WM_GETTEXT: {
       if (!lParam || wParam == 0) return 0;
       size_t n = std::min(w->title.size(), size_t(wParam) - 1);
@@ -472,6 +600,8 @@ LRESULT WINAPI DefWindowProcA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
       return TRUE;
     case WM_MOUSEACTIVATE:
       return 1;  // MA_ACTIVATE
+    case WM_NCHITTEST:
+      return HTCLIENT;
     default:
       return 0;
   }
@@ -493,7 +623,14 @@ BOOL WINAPI ShowWindow(HWND hwnd, int cmd) {
         },
         show ? hwnd : nullptr);
   }
-  if (show && cmd != SW_SHOWNA && cmd != SW_SHOWNOACTIVATE && !w->parent) WM().active = hwnd;
+  w = Find(hwnd);
+  if (!w) return wasVisible ? TRUE : FALSE;
+  if (show && cmd != SW_SHOWNA && cmd != SW_SHOWNOACTIVATE && !w->parent) ActivateWindow(hwnd);
+  if (!show && wasVisible) {
+    // A hidden window gives up the activation; a hidden child gives its focus to its parent.
+    if (!w->parent) ActivateOtherWindow(hwnd);
+    else if (WM().focus == hwnd || IsDescendant(hwnd, WM().focus)) SetFocus(w->parent);
+  }
   return wasVisible ? TRUE : FALSE;
 }
 
@@ -545,7 +682,9 @@ BOOL WINAPI SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int 
     if (!(flags & SWP_NOMOVE)) Send(hwnd, WM_MOVE, 0, 0);
     if (!(flags & SWP_NOSIZE)) Send(hwnd, WM_SIZE, 0, 0);
   }
-  if ((flags & SWP_SHOWWINDOW) && !(flags & SWP_NOACTIVATE) && !w->parent) WM().active = hwnd;
+  // Without SWP_NOACTIVATE a top-level window that is (or becomes) visible is activated.
+  w = Find(hwnd);
+  if (w && !(flags & (SWP_NOACTIVATE | SWP_HIDEWINDOW)) && !w->parent && (w->style & WS_VISIBLE)) ActivateWindow(hwnd);
   return TRUE;
 }
 
@@ -569,8 +708,12 @@ BOOL WINAPI EnableWindow(HWND hwnd, BOOL enable) {
   Window *w = Find(hwnd);
   if (!w) return FALSE;
   bool wasDisabled = !w->enabled;
+  if (wasDisabled == !enable) return wasDisabled ? TRUE : FALSE;
   w->enabled = enable != 0;
   if (enable) w->style &= ~WS_DISABLED; else w->style |= WS_DISABLED;
+  // A window that is disabled loses the focus.
+  if (!enable && (WM().focus == hwnd || IsDescendant(hwnd, WM().focus))) SetFocusWindow(nullptr);
+  Send(hwnd, WM_ENABLE, enable ? TRUE : FALSE, 0);
   return wasDisabled ? TRUE : FALSE;
 }
 
@@ -603,7 +746,10 @@ HWND WINAPI GetAncestor(HWND hwnd, UINT flags) {
 
 HWND WINAPI SetActiveWindow(HWND hwnd) {
   HWND previous = WM().active;
-  if (Find(hwnd)) WM().active = hwnd;
+  Window *w = Find(hwnd);
+  if (hwnd && !w) return nullptr;
+  if (w && w->parent) return previous;  // a child window is never the active window
+  ActivateWindow(hwnd);
   return previous;
 }
 
@@ -611,11 +757,22 @@ HWND WINAPI GetActiveWindow(void) { return WM().active; }
 
 HWND WINAPI SetFocus(HWND hwnd) {
   HWND previous = WM().focus;
-  if (hwnd && !Find(hwnd)) return nullptr;
+  if (!hwnd) {
+    SetFocusWindow(nullptr);
+    return previous;
+  }
+  if (!Find(hwnd)) return nullptr;
   if (previous == hwnd) return previous;
-  WM().focus = hwnd;
-  if (previous && Find(previous)) Send(previous, WM_KILLFOCUS, WPARAM(hwnd), 0);
-  if (hwnd) Send(hwnd, WM_SETFOCUS, WPARAM(previous), 0);
+  // A disabled window, or one inside a disabled window, cannot take the focus.
+  for (Window *w = Find(hwnd); w; w = w->parent ? Find(w->parent) : nullptr)
+    if (!w->enabled) return nullptr;
+  // The focus lives in the active window: its top-level window is activated first.
+  HWND top = TopLevelOf(hwnd);
+  if (top != WM().active) {
+    ActivateWindow(top, false);
+    if (!Find(hwnd) || WM().active != top) return nullptr;
+  }
+  SetFocusWindow(hwnd);
   return previous;
 }
 
@@ -623,7 +780,7 @@ HWND WINAPI GetFocus(void) { return WM().focus; }
 
 BOOL WINAPI SetForegroundWindow(HWND hwnd) {
   if (!Find(hwnd)) return FALSE;
-  WM().active = hwnd;
+  ActivateWindow(TopLevelOf(hwnd));
   return TRUE;
 }
 
@@ -719,6 +876,18 @@ LONG_PTR WINAPI SetWindowLongPtrA(HWND hwnd, int index, LONG_PTR value) {
   return old;
 }
 
+BOOL WINAPI SetWindowContextHelpId(HWND hwnd, DWORD contextId) {
+  Window *w = Find(hwnd);
+  if (!w) return FALSE;
+  w->contextHelpId = contextId;
+  return TRUE;
+}
+
+DWORD WINAPI GetWindowContextHelpId(HWND hwnd) {
+  Window *w = Find(hwnd);
+  return w ? w->contextHelpId : 0;
+}
+
 LONG WINAPI GetWindowLongA(HWND hwnd, int index) { return LONG(GetWindowLongPtrA(hwnd, index)); }
 LONG WINAPI SetWindowLongA(HWND hwnd, int index, LONG value) { return LONG(SetWindowLongPtrA(hwnd, index, value)); }
 
@@ -796,6 +965,8 @@ int WINAPI GetSystemMetrics(int index) {
     case SM_CYICON: return 32;
     case SM_CXSMICON:
     case SM_CYSMICON: return 16;
+    case SM_CXMINTRACK: return 112;
+    case SM_CYMINTRACK: return 27;
     case SM_CXDOUBLECLK:
     case SM_CYDOUBLECLK: return 4;
   }

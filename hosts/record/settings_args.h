@@ -1,0 +1,65 @@
+// What the hosts share of their command lines: numbers read as a person types
+// them, the program's settings by name, and storing those settings in the
+// registry before the program starts.
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace rec {
+
+// The program's version, as its about box shows it.
+extern const char *const kProgramVersion;
+
+// A whole number in decimal: an optional sign and digits, nothing else (no
+// spaces, no 0x, no exponent), from min to max. False when it is not one.
+bool ParseWholeNumber(const std::string &text, long min, long max, long *out);
+
+// A decimal number as people write one: digits with at most one decimal point
+// ("30", "2.5", ".5"), no sign, spaces or exponent. False when it is not one.
+bool ParseDecimal(const std::string &text, double *out);
+
+// Settings by field index in the stored order, with their values.
+using SettingValues = std::vector<std::pair<int, long>>;
+
+// The names of the 24 settings in their stored order; -1 for an unknown name.
+const std::vector<std::string> &SettingNames();
+int SettingIndex(const std::string &name);
+std::string JoinedSettingNames();
+
+// Each setting's line for a --help text: its name, unit, range and factory value.
+std::string SettingsHelp();
+
+// Brings values to where the settings dialog would put them when it applies
+// its controls (its limits on flowers, fall speed, branch redraw and wind
+// strength; a flag is 0 or 1; the flower type 1 to 7 and one branch, as a
+// stored block is loaded). Returns a warning for each value it changed.
+std::vector<std::string> CorrectSettings(SettingValues *settings);
+
+// Takes one KEY=VALUE pair into `settings` (a later pair for the same key wins).
+bool ParseSettingPair(const std::string &pair, SettingValues *settings, std::string *error);
+
+// On a fresh desktop, before the program starts: the factory settings with
+// `settings` over them, saved by the program's own save so the registry holds
+// exactly the block the program writes. False, with the reason, when the
+// registry did not take them.
+bool StoreSettings(const SettingValues &settings, std::string *error);
+
+// A private temporary folder (for a run's registry file), removed with all it
+// holds when it goes.
+class TempFolder {
+ public:
+  TempFolder();
+  ~TempFolder();
+  TempFolder(const TempFolder &) = delete;
+  TempFolder &operator=(const TempFolder &) = delete;
+  const std::string &path() const { return path_; }  // empty when it could not be made
+  const std::string &error() const { return error_; }
+
+ private:
+  std::string path_;
+  std::string error_;
+};
+
+}  // namespace rec

@@ -441,10 +441,22 @@ def check_inside(ctx):
     return 0 if total == 0 else 1
 
 
+def still(shots, i, radius=3):
+    """Pixel i and the square around it are the same in every shot: a picture that stayed put, not
+    two falling petals that happened to cross the pixel in the same colour."""
+    x, y = i % WIDTH, i // WIDTH
+    for yy in range(max(0, y - radius), min(HEIGHT, y + radius + 1)):
+        for xx in range(max(0, x - radius), min(WIDTH, x + radius + 1)):
+            j = yy * WIDTH + xx
+            if not shots[0].pixels[j] == shots[1].pixels[j] == shots[2].pixels[j]:
+                return False
+    return True
+
+
 def check_trail(ctx):
     """Petal pixels on the open desktop, away from the branch and every layer band, that stay put
-    for a second (three screenshots half a second apart, same colour) are a trail: a falling
-    petal moves at least its fall speed every tick."""
+    for a second (three screenshots half a second apart, the pixel and the 7 x 7 square around it
+    unchanged) are a trail: a falling petal moves at least its fall speed every tick."""
     colours = ctx.colours()
     names = ctx.series()
     stale_total, worst = set(), (None, 0)
@@ -463,7 +475,8 @@ def check_trail(ctx):
                 continue
             if inside(BRANCH_BOX, i) or any(inside(r, i) or inside(band(r), i) for r in windows):
                 continue
-            stale.add(i)
+            if still(shots, i):
+                stale.add(i)
         stale_total |= stale
         if len(stale) > worst[1]:
             worst = (c, len(stale))
@@ -481,7 +494,10 @@ def check_pile_gone(ctx):
     pile = petal_pixels(ctx.shot(before_name), ctx.colours(), area)
     first, second = ctx.shot(after[0]), ctx.shot(after[1])
     # What is still there in both later shots, in the same colour, is left of the pile.
-    left_over = {i for i in pile if first.pixels[i] == ctx.shot(before_name).pixels[i] == second.pixels[i]}
+    # Left of the pile: a pixel as it was, in both later shots, around which nothing moved
+    # between them (a falling petal crossing it in the same colour moves on).
+    before = ctx.shot(before_name)
+    left_over = {i for i in pile if first.pixels[i] == before.pixels[i] and still([first, second, second], i)}
     delay = ctx.time(after[0]) - moved[0] if moved else float("nan")
     print(f"pile on window Left's old top edge: {len(pile)} petal pixels before the move, {len(left_over)} of them "
           f"still there {delay:.1f} s after it; see {ctx.path(after[0])}")

@@ -102,7 +102,7 @@ def run_mivora(args):
                 f.write(f"0 open W{i} {l} {t} {r} {b}\n")
         log = os.path.join(wine.tmp, "scene.log")
         wine.start(["wine", args.scene, winerun.windows_path(schedule), winerun.windows_path(log)])
-        suite.wait_for(lambda: os.path.exists(log) and "ready" in open(log).read(), 60)
+        suite.wait_for(lambda: os.path.exists(log) and "ready" in open(log, errors="replace").read(), 60)
         wine.start(["wine", args.exe], cwd=os.path.dirname(args.exe))
         prefix = wine.env["WINEPREFIX"]
         suite.wait_for(lambda: processes_named(os.path.basename(args.exe), prefix), 30)

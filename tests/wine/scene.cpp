@@ -12,7 +12,7 @@
 //   quit
 // LOG gets "ready", a line per step done, and every 200 ms a snapshot of the
 // top-level windows (visible or not) with class, title and rectangle, and the
-// children of the taskbar.
+// children of the taskbar and of every dialog shown, with their control ids.
 #include <windows.h>
 
 #include <cstdio>
@@ -72,14 +72,22 @@ bool ReadSchedule(const char *path) {
   return true;
 }
 
+// A title fit for one field of a log line: what is not printable, and the
+// field separator, become '?' (an icon's static holds its resource number).
+void Clean(char *text) {
+  for (char *p = text; *p; ++p)
+    if ((unsigned char)*p < 32 || (unsigned char)*p > 126 || *p == '|') *p = '?';
+}
+
 BOOL CALLBACK LogChild(HWND hwnd, LPARAM) {
   char cls[64] = "", title[64] = "";
   RECT r;
   GetClassNameA(hwnd, cls, sizeof cls);
   GetWindowTextA(hwnd, title, sizeof title);
+  Clean(title);
   GetWindowRect(hwnd, &r);
-  std::fprintf(logFile, "child %p %d %s|%s|%ld %ld %ld %ld\n", (void *)hwnd, IsWindowVisible(hwnd) ? 1 : 0, cls, title,
-               r.left, r.top, r.right, r.bottom);
+  std::fprintf(logFile, "child %p %d %s|%s|%ld %ld %ld %ld|%d\n", (void *)hwnd, IsWindowVisible(hwnd) ? 1 : 0, cls,
+               title, r.left, r.top, r.right, r.bottom, GetDlgCtrlID(hwnd));
   return TRUE;
 }
 
@@ -88,10 +96,13 @@ BOOL CALLBACK LogTopLevel(HWND hwnd, LPARAM) {
   RECT r;
   GetClassNameA(hwnd, cls, sizeof cls);
   GetWindowTextA(hwnd, title, sizeof title);
+  Clean(title);
   GetWindowRect(hwnd, &r);
   std::fprintf(logFile, "window %p %d %s|%s|%ld %ld %ld %ld\n", (void *)hwnd, IsWindowVisible(hwnd) ? 1 : 0, cls, title,
                r.left, r.top, r.right, r.bottom);
-  if (std::strcmp(cls, "Shell_TrayWnd") == 0) EnumChildWindows(hwnd, LogChild, 0);
+  // The taskbar's parts, and the controls of every dialog shown.
+  if (std::strcmp(cls, "Shell_TrayWnd") == 0 || (std::strcmp(cls, "#32770") == 0 && IsWindowVisible(hwnd)))
+    EnumChildWindows(hwnd, LogChild, 0);
   return TRUE;
 }
 

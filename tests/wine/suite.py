@@ -67,7 +67,9 @@ ICON_SHOT = 6.0
 SERIES = [8.0 + 0.5 * i for i in range(40)]  # 8.0 .. 27.5
 MOVE_AWAY = 28.0
 AFTER_MOVE = [29.0, 29.5]
-EXIT_AT = 30.5
+EXIT_AT = 30.5  # or as soon as the dialog's part is played
+FALLING_BOX = 1013   # the settings dialog's falling-petals check box
+SAVE_BUTTON = 1074   # and its Save settings button
 QUIET = 0.4  # seconds after a window change before a screenshot counts
 
 
@@ -131,7 +133,7 @@ def session(wine, args, results, record):
     scene_log = os.path.join(results, "scene.log")
     wine.start(["wine", args.scene, winerun.windows_path(schedule), winerun.windows_path(scene_log)],
                log="scene.out.log")
-    ready = wait_for(lambda: os.path.exists(scene_log) and "ready" in open(scene_log).read(), 60)
+    ready = wait_for(lambda: os.path.exists(scene_log) and "ready" in open(scene_log, errors="replace").read(), 60)
     if not ready:
         raise RuntimeError("the scene program did not start")
     zero = time.monotonic()
@@ -160,12 +162,15 @@ def session(wine, args, results, record):
     for at in AFTER_MOVE:
         shot(f"moved-{at:04.1f}", at)
 
-    # Right-click the icon, pick "Exit" from the menu.
     icon = find_tray_icon(results)
     record["tray_icon"] = icon
+    if icon and args.dialog:
+        dialog_phase(wine, record, icon, shot, now, scene_log)
+
+    # Right-click the icon, pick "Exit" from the menu.
     if icon:
         pause(EXIT_AT - now())
-        x, y = (icon[0] + icon[2]) // 2, (icon[1] + icon[3]) // 2
+        x, y = centre(icon)
         before = wine.screenshot()
         wine.xdotool("mousemove", x, y)
         wine.xdotool("click", "3")
@@ -178,7 +183,7 @@ def session(wine, args, results, record):
         if menu:
             shot("menu")
             # The menu's one item fills it; click its middle.
-            wine.xdotool("mousemove", (menu[0] + menu[2]) // 2, (menu[1] + menu[3]) // 2)
+            wine.xdotool("mousemove", *centre(menu))
             wine.xdotool("click", "1")
     try:
         record["exit_code"] = program.wait(15)
@@ -196,6 +201,71 @@ def session(wine, args, results, record):
     pause(0.5)
     shot("restored")
     record["end"] = round(now(), 3)
+
+
+def centre(box):
+    return (box[0] + box[2]) // 2, (box[1] + box[3]) // 2
+
+
+def settings_dialog(scene_log, since):
+    """The settings dialog ("Mivora", a dialog with its controls) in the last snapshot after `since`."""
+    found = None
+    for ms, windows in snapshots(scene_log):
+        if ms / 1000.0 < since:
+            continue
+        for w in windows:
+            if w["class"] == "#32770" and w["title"] == "Mivora" and w["visible"] and w.get("children"):
+                found = w
+    return found
+
+
+def control(dialog, ident):
+    for c in dialog.get("children", []):
+        if c["id"] == ident and c["visible"]:
+            return c
+    return None
+
+
+def dialog_phase(wine, record, icon, shot, now, scene_log):
+    """A double-click on the icon, a click on the falling-petals box, a click on Save settings."""
+    since = now()
+    wine.xdotool("mousemove", *centre(icon))
+    wine.xdotool("click", "--repeat", "2", "--delay", "80", "1")
+    wait_for(lambda: settings_dialog(scene_log, since) is not None, 10)
+    pause(0.6)
+    dialog = settings_dialog(scene_log, since)
+    shot("dialog")
+    if not dialog:
+        record["dialog"] = None
+        return
+    record["dialog"] = {"rect": dialog["rect"], "shown_after": round(now() - since, 2),
+                        "controls": sorted(c["id"] for c in dialog["children"] if c["visible"])}
+    falling, save = control(dialog, FALLING_BOX), control(dialog, SAVE_BUTTON)
+    shot("falling-on-a")
+    pause(0.5)
+    shot("falling-on-b")
+    if falling:
+        wine.xdotool("mousemove", *centre(falling["rect"]))
+        wine.xdotool("click", "1")
+        record["falling_clicked"] = round(now(), 3)
+        pause(1.5)
+        shot("falling-off-a")
+        pause(0.5)
+        shot("falling-off-b")
+    if save:
+        wine.xdotool("mousemove", *centre(save["rect"]))
+        wine.xdotool("click", "1")
+        pause(1.0)
+        code, out = wine.reg_query(SETTINGS_KEY, SETTINGS_VALUE)
+        record["saved_value"] = {"code": code, "hex": stored_hex(out)}
+
+
+def stored_hex(reg_output):
+    for line in reg_output.splitlines():
+        parts = line.split()
+        if len(parts) >= 3 and parts[-2] == "REG_BINARY":
+            return parts[-1]
+    return ""
 
 
 def pause(seconds):
@@ -263,15 +333,17 @@ def changed_run(before, after, y, x):
 def snapshots(scene_log):
     """[(ms, [window dicts])] from the scene's log."""
     result, current = [], None
-    with open(scene_log) as f:
+    with open(scene_log, encoding="cp1252", errors="replace") as f:
         for line in f:
             parts = line.rstrip("\n").split(" ", 3)
             if parts[0] == "snapshot":
                 current = (int(parts[1]), [])
             elif parts[0] in ("window", "child") and current is not None:
-                cls, title, rect = parts[3].split("|")
+                fields = parts[3].split("|")
+                cls, title, rect = fields[:3]
                 entry = {"kind": parts[0], "hwnd": parts[1], "visible": parts[2] == "1", "class": cls,
-                         "title": title, "rect": [int(v) for v in rect.split()]}
+                         "title": title, "rect": [int(v) for v in rect.split()],
+                         "id": int(fields[3]) if len(fields) > 3 else 0}
                 if parts[0] == "window" or not current[1]:
                     current[1].append(entry)
                 else:
@@ -284,7 +356,7 @@ def snapshots(scene_log):
 
 def scene_steps(scene_log):
     steps = []
-    with open(scene_log) as f:
+    with open(scene_log, encoding="cp1252", errors="replace") as f:
         for line in f:
             parts = line.split()
             if parts and parts[0] == "step":
@@ -535,6 +607,63 @@ def check_no_color_box(ctx):
     return 0 if depth == 24 and not colour and len(shots) > 50 else 1
 
 
+def moving_petal_pixels(ctx, a, b, away):
+    """Pixels that changed between two shots and show a petal in either, outside the boxes `away`."""
+    first, second = ctx.shot(a), ctx.shot(b)
+    colours = ctx.colours()
+    return [i for i, (p, q) in enumerate(zip(first.pixels, second.pixels))
+            if p != q and (p in colours or q in colours) and not any(inside(r, i) for r in away)]
+
+
+def dialog_record(ctx):
+    if "dialog" not in ctx.record:
+        print("skipped: the session ran without the settings dialog's part (suite.py run --dialog)")
+        return None
+    return ctx.record["dialog"] or {}
+
+
+def check_dialog_shows(ctx):
+    dialog = dialog_record(ctx)
+    if dialog is None:
+        return SKIP
+    controls = dialog.get("controls", [])
+    needed = [FALLING_BOX, SAVE_BUTTON, 1]
+    print(f"double-click on the icon: dialog \"Mivora\" at {dialog.get('rect')} after {dialog.get('shown_after')} s "
+          f"with {len(controls)} controls, {'all' if all(n in controls for n in needed) else 'not all'} of "
+          f"{needed}; see {ctx.path('dialog')}")
+    return 0 if len(controls) >= 30 and all(n in controls for n in needed) else 1
+
+
+def check_falling_box(ctx):
+    dialog = dialog_record(ctx)
+    if dialog is None:
+        return SKIP
+    if "falling-off-b" not in ctx.record["shots"]:
+        print("no click on the falling-petals box")
+        return 1
+    away = [dialog["rect"], BRANCH_BOX] + [w["rect"] for w in windows_at(ctx.scene_log, ctx.time("falling-on-a"))]
+    before = moving_petal_pixels(ctx, "falling-on-a", "falling-on-b", away)
+    after = moving_petal_pixels(ctx, "falling-off-a", "falling-off-b", away)
+    print(f"a click on the falling-petals box: {len(before)} petal pixels moved in half a second before it, "
+          f"{len(after)} after it; see {ctx.path('falling-off-b')}")
+    return 0 if len(before) >= 50 and not after else 1
+
+
+def check_saved_value(ctx):
+    dialog = dialog_record(ctx)
+    if dialog is None:
+        return SKIP
+    saved = ctx.record.get("saved_value") or {}
+    data = bytes.fromhex(saved.get("hex", ""))
+    fields = [int.from_bytes(data[32 + 4 * i:36 + 4 * i], "little", signed=True) for i in range(len(FIELDS))] \
+        if len(data) >= 32 + 4 * len(FIELDS) else []
+    values = dict(zip(FIELDS, fields))
+    print(f"Save settings: wine reg query reads {len(data)} bytes, version {data[:8].rstrip(bytes(1))!r}, "
+          f"fallingPetals {values.get('fallingPetals')}, flowersPerBranch {values.get('flowersPerBranch')}")
+    return 0 if (len(data) == SETTINGS_SIZE and data.startswith(b"1.0.0.5\0") and values.get("fallingPetals") == 0
+                 and values.get("flowersPerBranch") == SESSION_SETTINGS["flowersPerBranch"]) else 1
+
+
 CHECKS = {
     "icon": check_icon,
     "pile-grows": check_pile,
@@ -544,6 +673,9 @@ CHECKS = {
     "exit": check_exit,
     "restored-box": check_restored,
     "no-color-box": check_no_color_box,
+    "dialog-shows": check_dialog_shows,
+    "falling-box-stops-petals": check_falling_box,
+    "save-writes-value": check_saved_value,
 }
 
 
@@ -572,6 +704,7 @@ def main():
     r.add_argument("--exe", required=True)
     r.add_argument("--scene", required=True)
     r.add_argument("--source", required=True)
+    r.add_argument("--dialog", action="store_true", help="also play the settings dialog's part")
     c = sub.add_parser("check")
     c.add_argument("name", choices=sorted(CHECKS))
     c.add_argument("results")

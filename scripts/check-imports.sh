@@ -12,14 +12,18 @@ calls=(RegisterClassExA CreateWindowExA DefWindowProcA ShowWindow SetWindowPos I
   DeleteObject GetObjectA CreateCompatibleBitmap CreateCompatibleDC SelectObject GetMapMode SetMapMode BitBlt
   DeleteDC SelectClipRgn SaveDC RestoreDC SetGraphicsMode ModifyWorldTransform SetViewportOrgEx SetWindowOrgEx
   DPtoLP CreateFontIndirectA GetTextMetricsA GetDlgItem GetClientRect SetBkMode DrawTextA EndDialog
-  CheckDlgButton IsDlgButtonChecked CheckRadioButton SetWindowTextA DialogBoxParamA WinHelpA)
-imports=$(x86_64-w64-mingw32-objdump -p "$exe" | awk '/DLL Name/ {dll=1} dll && NF >= 3 {print $NF}')
+  CheckDlgButton IsDlgButtonChecked CheckRadioButton SetWindowTextA DialogBoxParamA WinHelpA
+  GetAncestor SendMessageTimeoutA RedrawWindow ExcludeClipRect CreateDIBSection)
+# The 64-bit and the 32-bit executable each read by their own toolchain's objdump.
+objdump=x86_64-w64-mingw32-objdump
+if ! $objdump -f "$exe" | grep -q "file format pei-x86-64"; then objdump=i686-w64-mingw32-objdump; fi
+imports=$($objdump -p "$exe" | awk '/DLL Name/ {dll=1} dll && NF >= 3 {print $NF}')
 missing=()
 for c in "${calls[@]}"; do grep -qx "$c" <<<"$imports" || missing+=("$c"); done
 # 32-bit Windows names the pointer-sized class call SetClassLongA.
 grep -qx -e SetClassLongPtrA -e SetClassLongA <<<"$imports" || missing+=(SetClassLongPtrA)
 if [ ${#missing[@]} -gt 0 ]; then
-  echo "mivora.exe does not import: ${missing[*]}" >&2
+  echo "$exe does not import: ${missing[*]}" >&2
   exit 1
 fi
-echo "mivora.exe imports all ${#calls[@]} checked Win32 calls."
+echo "$exe imports all ${#calls[@]} checked Win32 calls."

@@ -11,6 +11,7 @@ import shutil
 import signal
 import struct
 import subprocess
+import sys
 import tempfile
 import time
 import zlib
@@ -55,6 +56,32 @@ class WineSession:
         })
         os.makedirs(self.env["HOME"], exist_ok=True)
         self.env.pop("WAYLAND_DISPLAY", None)
+        self._start_reaper()
+
+    def _start_reaper(self):
+        """A watcher that outlives this process: if it ends without close() (killed, say, by a
+        test's time limit), the watcher stops what the session started and removes its folder."""
+        read_fd, self._reaper_fd = os.pipe()
+        code = (
+            "import os, shutil, signal, subprocess, sys, time\n"
+            "fd, tmp = int(sys.argv[1]), sys.argv[2]\n"
+            "while os.read(fd, 64): pass\n"
+            "if os.path.exists(os.path.join(tmp, 'closed')): sys.exit(0)\n"
+            "env = dict(os.environ, WINEPREFIX=os.path.join(tmp, 'prefix'))\n"
+            "if os.path.isdir(env['WINEPREFIX']):\n"
+            "    subprocess.run(['wineserver', '-k'], env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)\n"
+            "try: pid = int(open(os.path.join(tmp, 'xvfb.pid')).read())\n"
+            "except (OSError, ValueError): pid = 0\n"
+            "if pid:\n"
+            "    try: os.kill(pid, signal.SIGTERM)\n"
+            "    except OSError: pass\n"
+            "    time.sleep(1)\n"
+            "    try: os.kill(pid, signal.SIGKILL)\n"
+            "    except OSError: pass\n"
+            "shutil.rmtree(tmp, ignore_errors=True)\n")
+        subprocess.Popen([sys.executable, "-c", code, str(read_fd), self.tmp], pass_fds=(read_fd,),
+                         start_new_session=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(read_fd)
 
     # ------------------------------------------------------------------ lifecycle
     def __enter__(self):
@@ -94,6 +121,8 @@ class WineSession:
         os.close(read_fd)
         if answer.strip() == str(number).encode() and xvfb.poll() is None:
             self.xvfb = xvfb
+            with open(os.path.join(self.tmp, "xvfb.pid"), "w") as f:
+                f.write(str(xvfb.pid))
             return True
         stop_process(xvfb)  # another server took the number first
         return False
@@ -129,6 +158,9 @@ class WineSession:
             stop_process(self.xvfb)
             self.xvfb = None
         self.display = None
+        # Everything is stopped: the watcher has nothing left to do.
+        open(os.path.join(self.tmp, "closed"), "w").close()
+        os.close(self._reaper_fd)
         shutil.rmtree(self.tmp, ignore_errors=True)
 
     # ------------------------------------------------------------------ processes

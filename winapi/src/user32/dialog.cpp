@@ -178,6 +178,13 @@ void SetDialogFocus(HWND control) {
   SetFocus(control);
 }
 
+// The control the focus goes to first: the first tab stop, else the first
+// control that can take the focus.
+HWND FirstControl(HWND dialog) {
+  HWND control = GetNextDlgTabItem(dialog, nullptr, FALSE);
+  return control ? control : GetNextDlgGroupItem(dialog, nullptr, FALSE);
+}
+
 void SaveFocus(HWND dialog) {
   DialogState *d = DialogOf(dialog);
   HWND focus = GetFocus();
@@ -192,8 +199,7 @@ void RestoreFocus(HWND dialog, bool justActivated) {
   HWND target = d->savedFocus;
   if (!Find(target) || !IsDescendant(dialog, target)) {
     if (justActivated) return;
-    target = GetNextDlgTabItem(dialog, nullptr, FALSE);
-    if (!target) target = GetNextDlgGroupItem(dialog, nullptr, FALSE);
+    target = FirstControl(dialog);
     if (!target) return;
   }
   d->savedFocus = nullptr;
@@ -340,26 +346,10 @@ HFONT TemplateFont(const DialogTemplate &t, int *baseX, int *baseY) {
   return font;
 }
 
-// The window rectangle for a client area of the given size and the styles.
-SIZE WindowSizeFor(int clientWidth, int clientHeight, DWORD style, DWORD exStyle) {
-  Window probe;
-  probe.style = style;
-  probe.exStyle = exStyle;
-  probe.rect = RECT{0, 0, 1000, 1000};
-  RECT client = ClientRectScreen(probe);
-  return SIZE{clientWidth + 1000 - (client.right - client.left), clientHeight + 1000 - (client.bottom - client.top)};
-}
-
-RECT WorkArea() {
-  RECT work{0, 0, TheScreen().width, TheScreen().height};
-  SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
-  return work;
-}
-
 // Where the dialog's window goes: centred in the work area with DS_CENTER,
 // else the template's point from the owner's client area; kept on the work area.
 POINT DialogPosition(const DialogTemplate &t, HWND owner, SIZE size, int frameLeft, int frameTop, int bx, int by) {
-  RECT work = WorkArea();
+  RECT work = WorkAreaRect();
   POINT pos;
   if (t.style & DS_CENTER) {
     pos.x = (work.left + work.right - size.cx) / 2;
@@ -376,7 +366,7 @@ POINT DialogPosition(const DialogTemplate &t, HWND owner, SIZE size, int frameLe
   return pos;
 }
 
-HWND CreateControls(HWND dialog, HINSTANCE instance, const DialogTemplate &t, DialogState &state) {
+void CreateControls(HWND dialog, HINSTANCE instance, const DialogTemplate &t, DialogState &state) {
   HWND defaultButton = nullptr;
   for (const ItemTemplate &item : t.items) {
     RECT rc{item.x, item.y, item.x + item.cx, item.y + item.cy};
@@ -394,10 +384,9 @@ HWND CreateControls(HWND dialog, HINSTANCE instance, const DialogTemplate &t, Di
       state.defId = item.id;
     }
   }
-  return defaultButton;
 }
 
-HWND CreateFromTemplate(HINSTANCE instance, LPCSTR name, HWND parent, DLGPROC proc, LPARAM param, bool modal) {
+HWND CreateFromTemplate(HINSTANCE instance, LPCSTR name, HWND parent, DLGPROC proc, LPARAM param) {
   res::Blob blob;
   DialogTemplate t;
   if (!res::IsModule(instance) || !res::Find(RT_DIALOG, name, &blob) || !ParseTemplate(blob, &t)) return nullptr;
@@ -405,7 +394,6 @@ HWND CreateFromTemplate(HINSTANCE instance, LPCSTR name, HWND parent, DLGPROC pr
   if (parent && !Find(parent)) return nullptr;
   auto state = std::make_unique<DialogState>();
   state->proc = proc;
-  state->modal = modal;
   state->font = TemplateFont(t, &state->baseX, &state->baseY);
   int bx = state->baseX, by = state->baseY;
 
@@ -415,14 +403,10 @@ HWND CreateFromTemplate(HINSTANCE instance, LPCSTR name, HWND parent, DLGPROC pr
   if (style & DS_CONTEXTHELP) exStyle |= WS_EX_CONTEXTHELP;
   if (style & DS_SYSMODAL) exStyle |= WS_EX_TOPMOST;
   // The template gives the client area; the frame and caption come around it.
-  SIZE size = WindowSizeFor(MulDiv(t.cx, bx, 4), MulDiv(t.cy, by, 8), style, exStyle);
-  Window probe;
-  probe.style = style;
-  probe.exStyle = exStyle;
-  probe.rect = RECT{0, 0, size.cx, size.cy};
-  RECT client = ClientRectScreen(probe);
+  RECT frame = WindowRectForClient(RECT{0, 0, MulDiv(t.cx, bx, 4), MulDiv(t.cy, by, 8)}, style, exStyle);
+  SIZE size{frame.right - frame.left, frame.bottom - frame.top};
   HWND owner = parent ? TopLevelOf(parent) : nullptr;
-  POINT pos = DialogPosition(t, parent, size, client.left, client.top, bx, by);
+  POINT pos = DialogPosition(t, parent, size, -frame.left, -frame.top, bx, by);
 
   HWND hwnd = CreateWindowExA(exStyle, "#32770", t.title.c_str(), style & ~WS_VISIBLE, pos.x, pos.y, size.cx, size.cy,
                               style & WS_CHILD ? parent : owner, nullptr, instance, nullptr);
@@ -440,13 +424,11 @@ HWND CreateFromTemplate(HINSTANCE instance, LPCSTR name, HWND parent, DLGPROC pr
 
   // WM_INITDIALOG is told the control that would take the focus; TRUE asks
   // the dialog manager to put it there.
-  HWND focus = GetNextDlgTabItem(hwnd, nullptr, FALSE);
-  if (!focus) focus = GetNextDlgGroupItem(hwnd, nullptr, FALSE);
+  HWND focus = FirstControl(hwnd);
   LRESULT setFocus = SendMessageA(hwnd, WM_INITDIALOG, WPARAM(focus), param);
   if (!Find(hwnd)) return nullptr;
   if (setFocus && (!(style & DS_CONTROL) || (style & WS_VISIBLE))) {
-    focus = GetNextDlgTabItem(hwnd, nullptr, FALSE);
-    if (!focus) focus = GetNextDlgGroupItem(hwnd, nullptr, FALSE);
+    focus = FirstControl(hwnd);
     if (focus)
       SetDialogFocus(focus);
     else if (!(style & WS_CHILD))
@@ -552,13 +534,11 @@ using namespace vd::user;
 extern "C" {
 
 HWND WINAPI CreateDialogParamA(HINSTANCE instance, LPCSTR templateName, HWND parent, DLGPROC proc, LPARAM param) {
-  return CreateFromTemplate(instance, templateName, parent, proc, param, false);
+  return CreateFromTemplate(instance, templateName, parent, proc, param);
 }
 
 INT_PTR WINAPI DialogBoxParamA(HINSTANCE instance, LPCSTR templateName, HWND parent, DLGPROC proc, LPARAM param) {
-  if (parent == GetDesktopWindow()) parent = nullptr;
-  if (parent && !Find(parent)) return -1;
-  HWND hwnd = CreateFromTemplate(instance, templateName, parent, proc, param, true);
+  HWND hwnd = CreateFromTemplate(instance, templateName, parent, proc, param);
   if (!hwnd) return -1;
   // The owner is disabled while the dialog runs; EndDialog enables it again.
   HWND owner = Find(hwnd)->owner;

@@ -43,11 +43,6 @@ class Measure {
     if (count) GetTextExtentPoint32A(hdc_, text.c_str(), int(count), &size);
     return size.cx;
   }
-  int LineHeight() const {
-    TEXTMETRICA tm{};
-    GetTextMetricsA(hdc_, &tm);
-    return tm.tmHeight;
-  }
 
  private:
   HWND hwnd_;

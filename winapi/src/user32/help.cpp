@@ -214,15 +214,21 @@ HWND ControlFor(HWND hwnd) {
   return ChildAtPoint(hwnd, cursor.x, cursor.y);
 }
 
-bool ShowControlHelp(HWND control, const DWORD *table, HelpCallRecord &record) {
-  DWORD context = 0;
-  bool found = LookUpContext(table, GetDlgCtrlID(control), &context);
-  record.contextId = found ? context : 0;
-  HelpTopic topic = found ? TopicFor(context) : HelpTopic{"", kNoTopic};
+// Shows a topic in a popup by `control`, and notes in the record what was shown.
+void ShowTopic(HWND control, DWORD context, const HelpTopic &topic, HelpCallRecord &record) {
+  record.contextId = context;
   record.topic = Shown(topic);
   ShowPopup(control, topic);
   record.shown = H().popup != nullptr;
-  return true;
+}
+
+// The topic the control's id has in the help table, or the note that there is none.
+void ShowControlHelp(HWND control, const DWORD *table, HelpCallRecord &record) {
+  DWORD context = 0;
+  if (LookUpContext(table, GetDlgCtrlID(control), &context))
+    ShowTopic(control, context, TopicFor(context), record);
+  else
+    ShowTopic(control, 0, HelpTopic{"", kNoTopic}, record);
 }
 
 // The "What's This?" menu that comes before help on a right click.
@@ -271,10 +277,7 @@ extern "C" BOOL WINAPI WinHelpA(HWND hwnd, LPCSTR helpFile, UINT command, ULONG_
     HWND control = ControlFor(hwnd);
     if (Find(control) && AskWhatsThis(control)) ShowControlHelp(control, table, record);
   } else if (command == HELP_CONTEXTPOPUP) {
-    record.contextId = DWORD(data);
-    record.topic = Shown(TopicFor(DWORD(data)));
-    ShowPopup(hwnd, TopicFor(DWORD(data)));
-    record.shown = h.popup != nullptr;
+    ShowTopic(hwnd, DWORD(data), TopicFor(DWORD(data)), record);
   } else if (command == HELP_QUIT) {
     ClosePopup();
   }

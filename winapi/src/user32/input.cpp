@@ -266,9 +266,10 @@ void DeliverMouse(int x, int y, UINT message) {
       in.pressedHelp = top;
       return;
     }
-    if (message == WM_LBUTTONDOWN && SizingEdgeAt(*tw, x, y)) {
+    int edge = message == WM_LBUTTONDOWN ? SizingEdgeAt(*tw, x, y) : 0;
+    if (edge) {
       in.sizing = top;
-      in.sizingEdge = SizingEdgeAt(*tw, x, y);
+      in.sizingEdge = edge;
       in.sizingStart = tw->rect;
       in.sizingFrom = KeptInWorkArea(x, y);
       return;

@@ -44,44 +44,30 @@ ResetHook launchersReset(14, ResetLaunchers);
 
 HFONT LabelFont() { return gdi::SystemUiFont(gdi::UiFont::Message); }
 
-// Icon and label of icon `i` in screen coordinates (the list view covers the screen).
-void Place(int i, RECT *icon, RECT *label) {
-  *icon = L().icons[size_t(i)].icon;
-  *label = L().icons[size_t(i)].label;
-}
-
 // Lays out icon `i`: its place in the column, its label wrapped under it.
 void LayOut(int i) {
   RECT *icon = &L().icons[size_t(i)].icon, *label = &L().icons[size_t(i)].label;
   int y = kIconTop + kIconPitch * i;
   *icon = RECT{kIconX, y, kIconX + kIconSize, y + kIconSize};
   const std::string &title = L().icons[size_t(i)].title;
-  HDC hdc = GetDC(nullptr);
-  HGDIOBJ old = SelectObject(hdc, LabelFont());
-  RECT text{0, 0, kLabelWidth, 0};
-  DrawTextA(hdc, title.c_str(), int(title.size()), &text, DT_CALCRECT | DT_CENTER | DT_WORDBREAK | DT_NOPREFIX);
-  SelectObject(hdc, old);
-  ReleaseDC(nullptr, hdc);
-  int width = std::min(int(text.right) + 2, kLabelWidth + 2), centre = kIconX + kIconSize / 2;
+  SIZE text = MeasureText(LabelFont(), title, kLabelWidth, DT_CENTER | DT_WORDBREAK | DT_NOPREFIX);
+  int width = std::min(int(text.cx) + 2, kLabelWidth + 2), centre = kIconX + kIconSize / 2;
   *label = RECT{centre - width / 2, y + kIconSize + kLabelGap, centre - width / 2 + width,
-                y + kIconSize + kLabelGap + text.bottom};
+                y + kIconSize + kLabelGap + text.cy};
 }
 
 int IconAt(POINT pt) {
   for (int i = 0; i < int(L().icons.size()); ++i) {
-    RECT icon, label;
-    Place(i, &icon, &label);
-    if (PtInRect(&icon, pt) || PtInRect(&label, pt)) return i;
+    const Launcher &l = L().icons[size_t(i)];
+    if (PtInRect(&l.icon, pt) || PtInRect(&l.label, pt)) return i;
   }
   return -1;
 }
 
 void InvalidateIcon(HWND listView, int i) {
   if (i < 0 || i >= int(L().icons.size())) return;
-  RECT icon, label;
-  Place(i, &icon, &label);
   RECT both;
-  UnionRect(&both, &icon, &label);
+  UnionRect(&both, &L().icons[size_t(i)].icon, &L().icons[size_t(i)].label);
   POINT origin{0, 0};
   ClientToScreen(listView, &origin);
   OffsetRect(&both, -origin.x, -origin.y);
@@ -116,8 +102,7 @@ void PaintDesktopIcons(HWND listView, HDC hdc, const RECT &paint) {
   HGDIOBJ old = SelectObject(hdc, LabelFont());
   SetBkMode(hdc, TRANSPARENT);
   for (int i = 0; i < int(L().icons.size()); ++i) {
-    RECT icon, label;
-    Place(i, &icon, &label);
+    RECT icon = L().icons[size_t(i)].icon, label = L().icons[size_t(i)].label;
     OffsetRect(&icon, -origin.x, -origin.y);
     OffsetRect(&label, -origin.x, -origin.y);
     RECT both, visible;
@@ -217,7 +202,8 @@ std::vector<DesktopIconInfo> DesktopIcons() {
   for (int i = 0; i < int(L().icons.size()); ++i) {
     DesktopIconInfo info;
     info.title = L().icons[size_t(i)].title;
-    Place(i, &info.icon, &info.label);
+    info.icon = L().icons[size_t(i)].icon;
+    info.label = L().icons[size_t(i)].label;
     list.push_back(info);
   }
   return list;

@@ -83,46 +83,24 @@ INT_PTR CALLBACK BoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   return FALSE;
 }
 
-// The text's size when wrapped to at most `maxWidth` pixels.
-SIZE MeasureText(const std::string &text, int maxWidth) {
-  HDC hdc = GetDC(nullptr);
-  HGDIOBJ old = SelectObject(hdc, gdi::SystemUiFont(gdi::UiFont::Message));
-  RECT rc{0, 0, maxWidth, 0};
-  DrawTextA(hdc, text.c_str(), int(text.size()), &rc, DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS | DT_NOPREFIX);
-  SelectObject(hdc, old);
-  ReleaseDC(nullptr, hdc);
-  return SIZE{rc.right - rc.left, rc.bottom - rc.top};
-}
-
-int CaptionWidth(const std::string &caption) {
-  HDC hdc = GetDC(nullptr);
-  HGDIOBJ old = SelectObject(hdc, gdi::SystemUiFont(gdi::UiFont::Caption));
-  RECT rc{0, 0, 0, 0};
-  DrawTextA(hdc, caption.c_str(), int(caption.size()), &rc, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
-  SelectObject(hdc, old);
-  ReleaseDC(nullptr, hdc);
-  return rc.right;
-}
-
 // Creates the box, hidden, with its controls; nullptr when it cannot.
 HWND CreateBox(HWND owner, const std::string &text, const std::string &caption, UINT type, uint64_t serial) {
   std::vector<ButtonSpec> buttons = ButtonsOf(type);
   int escape = EscapeAnswer(buttons);
   RECT work = WorkAreaRect();
-  SIZE textSize = MeasureText(text, std::max(kMinTextWidth, int(work.right - work.left) * 3 / 5));
+  // The text wrapped to at most three fifths of the work area.
+  SIZE textSize = MeasureText(gdi::SystemUiFont(gdi::UiFont::Message), text,
+                              std::max(kMinTextWidth, int(work.right - work.left) * 3 / 5),
+                              DT_WORDBREAK | DT_EXPANDTABS | DT_NOPREFIX);
+  int captionWidth = MeasureText(gdi::SystemUiFont(gdi::UiFont::Caption), caption, 0, DT_SINGLELINE | DT_NOPREFIX).cx;
   int buttonsWidth = int(buttons.size()) * kButtonWidth + (int(buttons.size()) - 1) * kButtonGap;
-  int clientWidth = std::max({int(textSize.cx), buttonsWidth, CaptionWidth(caption) + 24}) + 2 * kMargin;
+  int clientWidth = std::max({int(textSize.cx), buttonsWidth, captionWidth + 24}) + 2 * kMargin;
   int clientHeight = kMargin + int(textSize.cy) + kTextToButtons + kButtonHeight + kMargin;
 
   DWORD style = WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS | (escape ? WS_SYSMENU : 0);
   DWORD exStyle = WS_EX_DLGMODALFRAME | ((type & MB_SYSTEMMODAL) ? WS_EX_TOPMOST : 0);
-  Window probe;
-  probe.style = style;
-  probe.exStyle = exStyle;
-  probe.rect = RECT{0, 0, 1000, 1000};
-  RECT client = ClientRectScreen(probe);
-  int width = clientWidth + 1000 - (client.right - client.left);
-  int height = clientHeight + 1000 - (client.bottom - client.top);
+  RECT frame = WindowRectForClient(RECT{0, 0, clientWidth, clientHeight}, style, exStyle);
+  int width = frame.right - frame.left, height = frame.bottom - frame.top;
   int x = work.left + (work.right - work.left - width) / 2, y = work.top + (work.bottom - work.top - height) / 2;
   HWND box = CreateWindowExA(exStyle, "#32770", caption.c_str(), style, std::max(x, 0), std::max(y, 0), width, height,
                              owner, nullptr, nullptr, nullptr);
@@ -130,7 +108,6 @@ HWND CreateBox(HWND owner, const std::string &text, const std::string &caption, 
   if (!w) return nullptr;
   w->dialog = std::make_unique<DialogState>();
   w->dialog->proc = BoxProc;
-  w->dialog->modal = true;
   BoxData *data = ControlDataOf<BoxData>(box);
   data->serial = serial;
   data->escape = escape;

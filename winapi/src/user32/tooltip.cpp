@@ -95,13 +95,8 @@ ResetHook tipReset(33, ResetTips);
 void ShowTip(const std::string &text, const RECT &tool) {
   HideTip();
   if (text.empty()) return;
-  HDC hdc = GetDC(nullptr);
-  HGDIOBJ old = SelectObject(hdc, gdi::SystemUiFont(gdi::UiFont::Status));
-  RECT measure{0, 0, 0, 0};
-  DrawTextA(hdc, text.c_str(), int(text.size()), &measure, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
-  SelectObject(hdc, old);
-  ReleaseDC(nullptr, hdc);
-  int width = measure.right + 2 * (1 + kPadding), height = measure.bottom + 4;
+  SIZE measure = MeasureText(gdi::SystemUiFont(gdi::UiFont::Status), text, 0, DT_SINGLELINE | DT_NOPREFIX);
+  int width = measure.cx + 2 * (1 + kPadding), height = measure.cy + 4;
   POINT cursor;
   GetCursorPos(&cursor);
   int x = std::max(0, std::min(int(cursor.x), TheScreen().width - width));

@@ -176,6 +176,13 @@ int FrameWidth(DWORD style, DWORD exStyle) {
   return frame;
 }
 
+RECT WindowRectForClient(const RECT &client, DWORD style, DWORD exStyle) {
+  int frame = FrameWidth(style, exStyle);
+  RECT rc{client.left - frame, client.top - frame, client.right + frame, client.bottom + frame};
+  if ((style & WS_CAPTION) == WS_CAPTION) rc.top -= GetSystemMetrics(SM_CYCAPTION);
+  return rc;
+}
+
 RECT ClientRectScreen(const Window &w) {
   RECT rc = w.rect;
   if (w.handle == WM().desktop) return rc;
@@ -736,7 +743,7 @@ HWND WINAPI GetAncestor(HWND hwnd, UINT flags) {
       return w->parent ? w->parent : WM().desktop;
     case GA_ROOT:
     case GA_ROOTOWNER:
-      while (w->parent) w = Find(w->parent);
+      w = Find(TopLevelOf(hwnd));
       if (flags == GA_ROOTOWNER)
         while (w->owner && Find(w->owner)) w = Find(w->owner);
       return w->handle;

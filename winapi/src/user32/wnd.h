@@ -65,7 +65,6 @@ struct WindowClass {
 
 struct DialogState {
   DLGPROC proc = nullptr;
-  bool modal = false;
   bool ended = false;      // EndDialog was called
   INT_PTR result = 0;
   int baseX = 8;           // dialog base units of the template's font, in pixels
@@ -121,6 +120,8 @@ RECT ClientRectScreen(const Window &w);
 // (sizing, dialog or border) alone, and with the static and client edges.
 int OuterFrameWidth(DWORD style, DWORD exStyle);
 int FrameWidth(DWORD style, DWORD exStyle);
+// The window rectangle around a client rectangle, for a window's styles.
+RECT WindowRectForClient(const RECT &client, DWORD style, DWORD exStyle);
 bool IsVisibleOnScreen(const Window &w);  // the window and all its ancestors are visible
 bool IsDescendant(HWND ancestor, HWND hwnd);
 void ForEachWindow(const std::function<void(Window &)> &fn);  // bottom of the Z order first
@@ -141,6 +142,9 @@ void DrawFrame(Window &w);
 enum class CaptionButton { Close, Help };
 RECT CaptionButtonRect(const Window &w, CaptionButton button);
 void DrawTitleText(Window &w, const RECT &bar, const pixman_region32_t *clip);
+// The size `text` takes in `font` on the screen, as DrawTextA's DT_CALCRECT
+// gives it with `format`; `maxWidth` is the width it may wrap to.
+SIZE MeasureText(HFONT font, const std::string &text, int maxWidth, UINT format);
 HWND NextWindowToPaint();
 
 // ---------------------------------------------------------------- messages

@@ -102,6 +102,20 @@ HGDIOBJ Swap(H &current, HGDIOBJ next) {
   return previous;
 }
 
+// Device and logical points differ by the two origins (the MM_TEXT mapping,
+// which every context here draws with): `direction` 1 maps logical points to
+// device points, -1 back.
+bool MapPoints(HDC hdc, POINT *points, int count, int direction) {
+  DC *dc = FindDC(hdc);
+  if (!dc || (count > 0 && !points)) return false;
+  long long dx = (long long)dc->viewportOrg.x - dc->windowOrg.x, dy = (long long)dc->viewportOrg.y - dc->windowOrg.y;
+  for (int i = 0; i < count; ++i) {
+    points[i].x = LONG(points[i].x + direction * dx);
+    points[i].y = LONG(points[i].y + direction * dy);
+  }
+  return true;
+}
+
 // Puts a saved object back; one that is gone (or a bitmap now in another
 // context) leaves the current selection as it is.
 void SelectHandle(HDC hdc, HGDIOBJ handle) {
@@ -447,14 +461,7 @@ int WINAPI SaveDC(HDC hdc) {
   state->brushHandle = dc->brushHandle;
   state->penHandle = dc->penHandle;
   state->fontHandle = dc->fontHandle;
-  state->textColor = dc->textColor;
-  state->bkColor = dc->bkColor;
-  state->bkMode = dc->bkMode;
-  state->mapMode = dc->mapMode;
-  state->graphicsMode = dc->graphicsMode;
-  state->textAlign = dc->textAlign;
-  state->viewportOrg = dc->viewportOrg;
-  state->windowOrg = dc->windowOrg;
+  state->settings = *dc;
   state->hasClipRgn = dc->hasClipRgn;
   pixman_region32_copy(&state->clipRgn, &dc->clipRgn);
   dc->saved.push_back(std::move(state));
@@ -471,18 +478,11 @@ BOOL WINAPI RestoreDC(HDC hdc, int savedDC) {
   if (level < 1 || level > depth) return FALSE;
   std::unique_ptr<SavedDC> state = std::move(dc->saved[size_t(level - 1)]);
   dc->saved.resize(size_t(level - 1));
-  if (state->bitmapHandle) SelectHandle(hdc, state->bitmapHandle);
+  SelectHandle(hdc, state->bitmapHandle);
   SelectHandle(hdc, state->brushHandle);
   SelectHandle(hdc, state->penHandle);
   SelectHandle(hdc, state->fontHandle);
-  dc->textColor = state->textColor;
-  dc->bkColor = state->bkColor;
-  dc->bkMode = state->bkMode;
-  dc->mapMode = state->mapMode;
-  dc->graphicsMode = state->graphicsMode;
-  dc->textAlign = state->textAlign;
-  dc->viewportOrg = state->viewportOrg;
-  dc->windowOrg = state->windowOrg;
+  static_cast<DCSettings &>(*dc) = state->settings;
   dc->hasClipRgn = state->hasClipRgn;
   pixman_region32_copy(&dc->clipRgn, &state->clipRgn);
   return TRUE;
@@ -546,26 +546,8 @@ BOOL WINAPI GetWindowOrgEx(HDC hdc, LPPOINT origin) {
   return TRUE;
 }
 
-// Device and logical points differ by the two origins (the MM_TEXT mapping,
-// which every context here draws with).
-BOOL WINAPI DPtoLP(HDC hdc, LPPOINT points, int count) {
-  DC *dc = FindDC(hdc);
-  if (!dc || (count > 0 && !points)) return FALSE;
-  for (int i = 0; i < count; ++i) {
-    points[i].x = LONG((long long)points[i].x - dc->viewportOrg.x + dc->windowOrg.x);
-    points[i].y = LONG((long long)points[i].y - dc->viewportOrg.y + dc->windowOrg.y);
-  }
-  return TRUE;
-}
+BOOL WINAPI DPtoLP(HDC hdc, LPPOINT points, int count) { return MapPoints(hdc, points, count, -1) ? TRUE : FALSE; }
 
-BOOL WINAPI LPtoDP(HDC hdc, LPPOINT points, int count) {
-  DC *dc = FindDC(hdc);
-  if (!dc || (count > 0 && !points)) return FALSE;
-  for (int i = 0; i < count; ++i) {
-    points[i].x = LONG((long long)points[i].x - dc->windowOrg.x + dc->viewportOrg.x);
-    points[i].y = LONG((long long)points[i].y - dc->windowOrg.y + dc->viewportOrg.y);
-  }
-  return TRUE;
-}
+BOOL WINAPI LPtoDP(HDC hdc, LPPOINT points, int count) { return MapPoints(hdc, points, count, 1) ? TRUE : FALSE; }
 
 }  // extern "C"

@@ -72,9 +72,7 @@ void TextMetricsOf(const LogicalFont &font, TEXTMETRICA *out);
 // Width of a string in the font, in pixels.
 int TextWidth(const LogicalFont &font, const char *text, int count);
 
-// Fonts the window manager draws with, as SystemParametersInfo names them.
-// They are system objects: not counted, never deleted.
-enum class UiFont { Caption, Menu, Message, Status, Count };
+// The fonts the window manager draws with (UiFont, in gdi.h).
 LOGFONTA UiLogFont(UiFont which);
 HFONT SystemUiFont(UiFont which);
 

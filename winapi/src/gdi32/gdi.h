@@ -49,6 +49,9 @@ const FontData *FontDataOf(HFONT font);
 int StockFontIndex(HFONT font);
 // The font selected into a context (SYSTEM_FONT in a fresh one); 0 for a dead handle.
 HFONT CurrentFont(HDC hdc);
+// Fonts the window manager draws with, as SystemParametersInfo names them.
+// They are system objects: not counted, never deleted (SystemUiFont, font.h).
+enum class UiFont { Caption, Menu, Message, Status, Count };
 
 // Drawing for text and other code outside gdi32, clipped as every drawing of
 // the context is. Coordinates are logical.

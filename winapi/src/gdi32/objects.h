@@ -90,6 +90,20 @@ struct Font : Object {
   std::unique_ptr<FontData> data;
 };
 
+// A context's attributes: what SaveDC keeps whole and RestoreDC puts back.
+struct DCSettings {
+  COLORREF textColor = RGB(0, 0, 0);
+  COLORREF bkColor = RGB(255, 255, 255);
+  int bkMode = OPAQUE;
+  int mapMode = MM_TEXT;
+  int graphicsMode = GM_COMPATIBLE;
+  UINT textAlign = TA_LEFT | TA_TOP;
+  // MM_TEXT mapping: device = logical - windowOrg + viewportOrg. The world
+  // transform is always the identity (only MWT_IDENTITY is offered).
+  POINT viewportOrg{0, 0};
+  POINT windowOrg{0, 0};
+};
+
 // What SaveDC keeps of a context and RestoreDC puts back.
 struct SavedDC {
   SavedDC() { pixman_region32_init(&clipRgn); }
@@ -100,19 +114,12 @@ struct SavedDC {
   HBRUSH brushHandle = nullptr;
   HPEN penHandle = nullptr;
   HFONT fontHandle = nullptr;
-  COLORREF textColor = 0;
-  COLORREF bkColor = 0;
-  int bkMode = OPAQUE;
-  int mapMode = MM_TEXT;
-  int graphicsMode = GM_COMPATIBLE;
-  UINT textAlign = TA_LEFT | TA_TOP;
-  POINT viewportOrg{0, 0};
-  POINT windowOrg{0, 0};
+  DCSettings settings;
   bool hasClipRgn = false;
   pixman_region32_t clipRgn;
 };
 
-struct DC {
+struct DC : DCSettings {
   DC();
   ~DC();
   DC(const DC &) = delete;
@@ -129,16 +136,6 @@ struct DC {
   HPEN penHandle = nullptr;
   HFONT fontHandle = nullptr;
 
-  COLORREF textColor = RGB(0, 0, 0);
-  COLORREF bkColor = RGB(255, 255, 255);
-  int bkMode = OPAQUE;
-  int mapMode = MM_TEXT;
-  int graphicsMode = GM_COMPATIBLE;
-  UINT textAlign = TA_LEFT | TA_TOP;
-  // MM_TEXT mapping: device = logical - windowOrg + viewportOrg. The world
-  // transform is always the identity (only MWT_IDENTITY is offered).
-  POINT viewportOrg{0, 0};
-  POINT windowOrg{0, 0};
   std::vector<std::unique_ptr<SavedDC>> saved;  // SaveDC's stack, level 1 first
 
   bool hasExtraClip = false;
@@ -173,7 +170,7 @@ struct State {
   HGDIOBJ stock[18] = {};
   HBITMAP defaultBitmap = nullptr;  // the 1x1 monochrome bitmap of a fresh memory context
   HBRUSH sysBrushes[31] = {};
-  HFONT uiFonts[4] = {};  // the window manager's own fonts (SystemUiFont)
+  HFONT uiFonts[size_t(UiFont::Count)] = {};  // the window manager's own fonts (SystemUiFont)
   int stockCount = 0;
   uint64_t created = 0;  // objects made since the reset, stock ones excluded
   void CreateStockObjects();

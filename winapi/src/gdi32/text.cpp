@@ -198,7 +198,7 @@ void WrapParagraph(const std::vector<Cell> &cells, size_t paragraph, const LineM
     for (; i < n; ++i) {
       unsigned char c = cells[i].c;
       bool blank = IsBlank(c);
-      if (blank && (i == start || !IsBlank(cells[i - 1].c)) && i > start) breakAt = i;
+      if (blank && i > start && !IsBlank(cells[i - 1].c)) breakAt = i;
       long long after = measure.Next(c, x);
       if (after > maxWidth && i > start && !blank) {
         if (breakAt != SIZE_MAX) {
@@ -213,7 +213,6 @@ void WrapParagraph(const std::vector<Cell> &cells, size_t paragraph, const LineM
       }
       x = after;
     }
-    if (i == n) end = next = n;
     // Blanks at a break belong to neither line.
     while (end > start && next < n && IsBlank(cells[end - 1].c)) --end;
     while (next < n && IsBlank(cells[next].c)) ++next;

@@ -8,15 +8,6 @@ namespace vd::user::draw3d {
 
 namespace {
 
-constexpr int kColorBtnFace = 15;
-constexpr int kColorBtnShadow = 16;
-constexpr int kColorGrayText = 17;
-constexpr int kColorBtnText = 18;
-constexpr int kColorBtnHighlight = 20;
-constexpr int kColorDarkShadow = 21;
-constexpr int kColorLight = 22;
-constexpr int kColorWindow = 5;
-
 // Draws the cells of a pattern row by row: each character picks a colour
 // through `pick` (0 leaves the pixel alone).
 template <typename Pick>
@@ -87,11 +78,11 @@ void Canvas::Fill(const RECT &rc, COLORREF color) const {
     gdi::FillScreen(rc, color, clip_);
 }
 
-COLORREF Face() { return GetSysColor(kColorBtnFace); }
-COLORREF Light() { return GetSysColor(kColorLight); }
-COLORREF Highlight() { return GetSysColor(kColorBtnHighlight); }
-COLORREF Shadow() { return GetSysColor(kColorBtnShadow); }
-COLORREF DarkShadow() { return GetSysColor(kColorDarkShadow); }
+COLORREF Face() { return GetSysColor(COLOR_3DFACE); }
+COLORREF Light() { return GetSysColor(COLOR_3DLIGHT); }
+COLORREF Highlight() { return GetSysColor(COLOR_3DHILIGHT); }
+COLORREF Shadow() { return GetSysColor(COLOR_3DSHADOW); }
+COLORREF DarkShadow() { return GetSysColor(COLOR_3DDKSHADOW); }
 
 RECT Frame(const Canvas &c, RECT rc, COLORREF topLeft, COLORREF bottomRight) {
   if (rc.right - rc.left < 2 || rc.bottom - rc.top < 2) {
@@ -136,9 +127,9 @@ RECT PushButton(const Canvas &c, RECT rc, bool isDefault, bool pressed) {
 
 void CheckBox(const Canvas &c, int x, int y, bool checked, bool pushed, bool disabled) {
   RECT inner = SunkenEdge(c, RECT{x, y, x + kCheckSize, y + kCheckSize});
-  c.Fill(inner, pushed || disabled ? Face() : GetSysColor(kColorWindow));
+  c.Fill(inner, pushed || disabled ? Face() : GetSysColor(COLOR_WINDOW));
   if (!checked) return;
-  COLORREF mark = disabled ? GetSysColor(kColorGrayText) : GetSysColor(kColorBtnText);
+  COLORREF mark = disabled ? GetSysColor(COLOR_GRAYTEXT) : GetSysColor(COLOR_BTNTEXT);
   Pattern(c, inner.left + 1, inner.top + 1, kCheck, 7, [&](char ch, COLORREF *out) {
     *out = mark;
     return ch == 'x';
@@ -146,8 +137,8 @@ void CheckBox(const Canvas &c, int x, int y, bool checked, bool pushed, bool dis
 }
 
 void RadioButton(const Canvas &c, int x, int y, bool checked, bool pushed, bool disabled) {
-  COLORREF inside = pushed || disabled ? Face() : GetSysColor(kColorWindow);
-  COLORREF dot = disabled ? GetSysColor(kColorGrayText) : GetSysColor(kColorBtnText);
+  COLORREF inside = pushed || disabled ? Face() : GetSysColor(COLOR_WINDOW);
+  COLORREF dot = disabled ? GetSysColor(COLOR_GRAYTEXT) : GetSysColor(COLOR_BTNTEXT);
   // The upper-left half of each ring is in shadow, the lower-right half in light.
   for (int r = 0; r < kRadioSize; ++r)
     for (int col = 0; col < kRadioSize; ++col) {
@@ -166,7 +157,7 @@ void RadioButton(const Canvas &c, int x, int y, bool checked, bool pushed, bool 
 }
 
 void FocusRect(const Canvas &c, const RECT &rc) {
-  COLORREF ink = GetSysColor(kColorBtnText);
+  COLORREF ink = GetSysColor(COLOR_BTNTEXT);
   for (int x = rc.left; x < rc.right; x += 2) {
     c.Pixel(x, rc.top, ink);
     if ((rc.bottom - 1 - rc.top) % 2 == 0) c.Pixel(x, rc.bottom - 1, ink);
@@ -192,7 +183,7 @@ void CaptionButton(const Canvas &c, const RECT &rc, Glyph glyph, bool pressed) {
   int height = glyph == Glyph::Close ? 7 : 9;
   int x = rc.left + (rc.right - rc.left - 8) / 2 + (pressed ? 1 : 0);
   int y = rc.top + (rc.bottom - rc.top - height) / 2 + (pressed ? 1 : 0);
-  COLORREF ink = GetSysColor(kColorBtnText);
+  COLORREF ink = GetSysColor(COLOR_BTNTEXT);
   Pattern(c, x, y, rows, height, [&](char ch, COLORREF *out) {
     *out = ink;
     return ch == 'x';

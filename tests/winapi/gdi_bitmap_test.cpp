@@ -179,6 +179,47 @@ TEST_F(GdiBitmap, EightBitDisplayMakesEightBitColourBitmaps) {
   DeleteObject(deep);
 }
 
+// A DIB section is not a device bitmap: any memory context takes it, whatever
+// the display's depth, and its pixels are the caller's bits.
+TEST_F(GdiBitmap, DibSectionSelectsOnAnEightBitDisplayAndSharesItsBits) {
+  vd::Config config;
+  config.bitsPerPixel = 8;
+  vd::Reset(config);
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = 4;
+  info.bmiHeader.biHeight = -3;  // top down
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  void *bits = nullptr;
+  HBITMAP section = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  ASSERT_NE(section, nullptr);
+  ASSERT_NE(bits, nullptr);
+  static_cast<uint32_t *>(bits)[1 * 4 + 2] = 0x00FF8000;  // row 1, column 2: BGRX
+  HDC mem = CreateCompatibleDC(nullptr);
+  EXPECT_NE(SelectObject(mem, section), nullptr);
+  EXPECT_EQ(GetPixel(mem, 2, 1), RGB(255, 128, 0));
+  BITMAP bm = Describe(section);
+  EXPECT_EQ(bm.bmBits, bits);
+  EXPECT_EQ(bm.bmWidthBytes, 16);
+  EXPECT_EQ(bm.bmBitsPixel, 32);
+  DeleteDC(mem);
+  DeleteObject(section);
+
+  // A width or height of 0, a negative width, a compression a 32-bit DIB
+  // cannot have: no section, and no bits.
+  for (auto change : {+[](BITMAPINFOHEADER &h) { h.biWidth = 0; }, +[](BITMAPINFOHEADER &h) { h.biHeight = 0; },
+                      +[](BITMAPINFOHEADER &h) { h.biWidth = -4; },
+                      +[](BITMAPINFOHEADER &h) { h.biCompression = BI_RLE8; }}) {
+    BITMAPINFO bad = info;
+    change(bad.bmiHeader);
+    bits = &info;
+    EXPECT_EQ(CreateDIBSection(nullptr, &bad, DIB_RGB_COLORS, &bits, nullptr, 0), nullptr);
+    EXPECT_EQ(bits, nullptr);
+  }
+}
+
 TEST_F(GdiBitmap, BlackAndWhiteOneBitDibLoadsMonochrome) {
   // 3x2, bottom-up: the first row in the data is the bottom row.
   auto dib = Dib(3, 2, 1, {0x000000, 0xFFFFFF}, {{0x40, 0, 0, 0}, {0xA0, 0, 0, 0}});

@@ -710,6 +710,7 @@ typedef struct tagBITMAPINFO {
 } BITMAPINFO, *LPBITMAPINFO;
 
 #define BI_RGB 0
+#define BI_RLE8 1
 #define DIB_RGB_COLORS 0
 
 typedef struct tagPAINTSTRUCT {

@@ -77,8 +77,9 @@ HGDIOBJ SelectBitmap(HDC hdc, DC &dc, HBITMAP handle, Bitmap &b) {
   if (!dc.memory) return nullptr;  // only memory contexts hold bitmaps
   if (dc.bitmap == &b) return handle;
   if (!b.stock && b.selectedIn) return nullptr;  // a bitmap lives in one context at a time
-  // The context's device takes monochrome bitmaps and those of its own depth.
-  if (!b.Mono() && b.bitsPixel != TheScreen().bitsPerPixel) return nullptr;
+  // The context's device takes monochrome bitmaps and those of its own depth;
+  // a DIB section goes into any memory context.
+  if (!b.Mono() && !b.dibSection && b.bitsPixel != TheScreen().bitsPerPixel) return nullptr;
   HBITMAP previous = dc.bitmapHandle;
   if (dc.bitmap && !dc.bitmap->stock) {
     dc.bitmap->selectedIn = nullptr;

@@ -146,6 +146,25 @@ TEST_F(GdiState, OriginsMapLogicalToDevicePointsForEveryDrawing) {
   EXPECT_FALSE(DPtoLP(nullptr, p, 1));
 }
 
+// The rectangle ExcludeClipRect takes is logical; the clip it leaves stays in
+// device units when the origins move afterwards.
+TEST_F(GdiState, ExcludeClipRectTakesLogicalCoordinates) {
+  RECT all{0, 0, 40, 40};
+  FillRect(dc_, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+  SetViewportOrgEx(dc_, 10, 0, nullptr);
+  SetWindowOrgEx(dc_, 2, 0, nullptr);  // logical x is device x - 8
+  EXPECT_EQ(ExcludeClipRect(dc_, 0, 0, 5, 5), COMPLEXREGION);
+  SetViewportOrgEx(dc_, 0, 0, nullptr);
+  SetWindowOrgEx(dc_, 0, 0, nullptr);
+  FillRect(dc_, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+  SelectClipRgn(dc_, nullptr);  // GetPixel answers nothing outside the clip
+  EXPECT_EQ(GetPixel(dc_, 8, 2), RGB(0, 0, 0));
+  EXPECT_EQ(GetPixel(dc_, 12, 4), RGB(0, 0, 0));
+  EXPECT_EQ(GetPixel(dc_, 7, 2), RGB(255, 255, 255));
+  EXPECT_EQ(GetPixel(dc_, 13, 2), RGB(255, 255, 255));
+  EXPECT_EQ(GetPixel(dc_, 2, 2), RGB(255, 255, 255));
+}
+
 TEST(GdiDisplaySize, MillimetresComeFromTheConfigOrFromNinetySixDotsPerInch) {
   vd::Config config;
   vd::Reset(config);

@@ -288,8 +288,8 @@ int WINAPI SelectClipRgn(HDC hdc, HRGN rgn) {
   return RegionType(&dc->clipRgn);
 }
 
-// Takes the rectangle out of the clip; without a clip, out of all the context can
-// reach. Logical and device units are the same here.
+// Takes the rectangle (logical units) out of the clip, which is kept in device
+// units; without a clip, out of all the context can reach.
 int WINAPI ExcludeClipRect(HDC hdc, int left, int top, int right, int bottom) {
   DC *dc = FindDC(hdc);
   if (!dc) return ERROR;
@@ -299,8 +299,11 @@ int WINAPI ExcludeClipRect(HDC hdc, int left, int top, int right, int bottom) {
     dc->hasClipRgn = true;
   }
   if (left < right && top < bottom) {
+    POINT corners[2] = {{left, top}, {right, bottom}};
+    MapPoints(hdc, corners, 2, 1);
     pixman_region32_t hole;
-    pixman_region32_init_rect(&hole, left, top, unsigned(right - left), unsigned(bottom - top));
+    pixman_region32_init_rect(&hole, corners[0].x, corners[0].y, unsigned(corners[1].x - corners[0].x),
+                              unsigned(corners[1].y - corners[0].y));
     pixman_region32_subtract(&dc->clipRgn, &dc->clipRgn, &hole);
     pixman_region32_fini(&hole);
   }

@@ -417,6 +417,52 @@ TEST_F(DialogManagerTest, AModalDialogRunsTimersDisablesItsOwnerAndReturnsItsRes
   EXPECT_GE(ownerTicks, 9);
 }
 
+// Without DS_CENTER the template's point (0, 0 for the about box) places the
+// dialog's client area from the owner's client area; the whole window is then
+// moved back inside the work area where it would leave it.
+TEST_F(DialogManagerTest, ADialogWithoutDsCenterSitsAtItsTemplatePointFromTheOwnersClientArea) {
+  WNDCLASSEXA wc{};
+  wc.cbSize = sizeof wc;
+  wc.lpfnWndProc = DefWindowProcA;
+  wc.lpszClassName = "Owner";
+  RegisterClassExA(&wc);
+  RECT work;
+  ASSERT_TRUE(SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0));
+  HWND owner = CreateWindowExA(0, "Owner", "", WS_OVERLAPPEDWINDOW, 40, 30, 300, 200, nullptr, nullptr, nullptr, nullptr);
+  HWND about = CreateDialogParamA(vd::ModuleInstance(), MAKEINTRESOURCEA(IDD_ABOUT), owner, RecordingDialogProc, 0);
+  ASSERT_NE(about, nullptr);
+  POINT ownerClient{0, 0}, aboutClient{0, 0};
+  ClientToScreen(owner, &ownerClient);
+  ClientToScreen(about, &aboutClient);
+  EXPECT_EQ(aboutClient.x, ownerClient.x);
+  EXPECT_EQ(aboutClient.y, ownerClient.y);
+  RECT frame;
+  GetWindowRect(about, &frame);
+  int width = frame.right - frame.left, height = frame.bottom - frame.top;
+  EXPECT_LT(frame.left, aboutClient.x) << "the frame lies around the client area";
+  EXPECT_LT(frame.top, aboutClient.y);
+  DestroyWindow(about);
+
+  // Near the bottom right corner it would run off the work area: it ends at its edges.
+  SetWindowPos(owner, nullptr, work.right - 100, work.bottom - 80, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  about = CreateDialogParamA(vd::ModuleInstance(), MAKEINTRESOURCEA(IDD_ABOUT), owner, RecordingDialogProc, 0);
+  GetWindowRect(about, &frame);
+  EXPECT_EQ(frame.right, work.right);
+  EXPECT_EQ(frame.bottom, work.bottom);
+  EXPECT_EQ(frame.right - frame.left, width);
+  EXPECT_EQ(frame.bottom - frame.top, height);
+  DestroyWindow(about);
+
+  // Above and left of the screen it starts at the work area's top left corner.
+  SetWindowPos(owner, nullptr, work.left - 200, work.top - 150, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  about = CreateDialogParamA(vd::ModuleInstance(), MAKEINTRESOURCEA(IDD_ABOUT), owner, RecordingDialogProc, 0);
+  GetWindowRect(about, &frame);
+  EXPECT_EQ(frame.left, work.left);
+  EXPECT_EQ(frame.top, work.top);
+  DestroyWindow(about);
+  DestroyWindow(owner);
+}
+
 TEST_F(DialogManagerTest, BaseUnitsComeFromTheTemplateFontAndMapDialogRectRoundsAsMulDiv) {
   Create();
   RECT r{1, 1, 21, 21};
@@ -428,6 +474,8 @@ TEST_F(DialogManagerTest, BaseUnitsComeFromTheTemplateFontAndMapDialogRectRounds
   EXPECT_FALSE(MapDialogRect(vd::Taskbar(), &r));
   EXPECT_EQ(MulDiv(7, 3, 2), 11);
   EXPECT_EQ(MulDiv(-7, 3, 2), -11);
+  EXPECT_EQ(MulDiv(7, 3, -2), -11);  // halves round away from zero whatever sign carries them
+  EXPECT_EQ(MulDiv(-7, 3, -2), 11);
   EXPECT_EQ(MulDiv(5, 5, 0), -1);
   EXPECT_EQ(MulDiv(0x7FFFFFFF, 2, 1), -1);
   LONG units = GetDialogBaseUnits();
@@ -477,6 +525,27 @@ TEST_F(DialogManagerTest, WinHelpShowsTheTableTopicAtTheControlAndAClickElsewher
   EXPECT_FALSE(WinHelpA(Item(IDC_SAVE), "other.hlp", HELP_WM_HELP, reinterpret_cast<ULONG_PTR>(table)));
   EXPECT_EQ(vd::HelpPopup(), nullptr);
   EXPECT_EQ(vd::HelpCalls().size(), 4u);
+}
+
+TEST_F(DialogManagerTest, WinHelpContextPopupShowsTheTopicOfTheContextIdUnderTheWindow) {
+  Create();
+  ASSERT_FALSE(vd::HelpTopicText(152).empty());
+  EXPECT_TRUE(WinHelpA(Item(IDC_APPLY), "Mivora.hlp", HELP_CONTEXTPOPUP, 152));
+  HWND popup = vd::HelpPopup();
+  ASSERT_NE(popup, nullptr);
+  EXPECT_EQ(vd::HelpPopupText(), vd::HelpTopicText(152));
+  EXPECT_EQ(vd::HelpCalls().back().contextId, 152u);
+  EXPECT_EQ(vd::HelpCalls().back().topic, vd::HelpTopicText(152));
+  EXPECT_TRUE(vd::HelpCalls().back().shown);
+  RECT button, at;
+  GetWindowRect(Item(IDC_APPLY), &button);
+  GetWindowRect(popup, &at);
+  EXPECT_EQ(at.left, button.left);
+  EXPECT_EQ(at.top, button.bottom + 2);
+  // The next popup takes the place of the first.
+  EXPECT_TRUE(WinHelpA(Item(IDC_SAVE), "Mivora.hlp", HELP_CONTEXTPOPUP, 101));
+  EXPECT_EQ(vd::HelpPopupText(), vd::HelpTopicText(101));
+  EXPECT_EQ(vd::HelpCalls().back().contextId, 101u);
 }
 
 TEST_F(DialogManagerTest, WinHelpKeepsOnlyTheLastThousandCalls) {

@@ -456,6 +456,53 @@ TEST_F(GdiText, TabsExpandToEightAverageWidths) {
   DeleteObject(font);
 }
 
+// DT_TABSTOP takes the tab length from the format's high byte; DT_HIDEPREFIX
+// drops the underline but still eats the '&'; DT_PREFIXONLY draws the
+// underline alone; DT_EXTERNALLEADING adds the font's leading to each line.
+TEST_F(GdiText, DrawTextTabStopPrefixAndLeadingFlags) {
+  HFONT font = Font(-16);
+  SelectObject(dc_, font);
+  TEXTMETRICA tm{};
+  GetTextMetricsA(dc_, &tm);
+  SIZE e{}, ex{};
+  GetTextExtentPoint32A(dc_, "E", 1, &e);
+  GetTextExtentPoint32A(dc_, "Ex", 2, &ex);
+  // The high byte is the tab length then, so DT_CALCRECT cannot come with it:
+  // the 'b' after the tab is drawn where one drawn at four widths would be.
+  SetBkMode(dc_, TRANSPARENT);
+  RECT area{0, 0, 200, 40};
+  DrawTextA(dc_, "a\tb", -1, &area, DT_SINGLELINE | DT_EXPANDTABS | DT_TABSTOP | (4 << 8));
+  RECT tabbed = Ink();
+  Clear(kWhite);
+  TextOutA(dc_, 4 * tm.tmAveCharWidth, 0, "b", 1);
+  EXPECT_EQ(tabbed.right, Ink().right);
+  Clear(kWhite);
+
+  DrawTextA(dc_, "Exit", -1, &area, DT_SINGLELINE | DT_NOPREFIX);
+  RECT plain = Ink();
+  Clear(kWhite);
+  DrawTextA(dc_, "E&xit", -1, &area, DT_SINGLELINE | DT_HIDEPREFIX);
+  RECT hidden = Ink();
+  EXPECT_EQ(hidden.right, plain.right);
+  EXPECT_EQ(hidden.bottom, plain.bottom) << "no underline";
+  Clear(kWhite);
+  DrawTextA(dc_, "E&xit", -1, &area, DT_SINGLELINE | DT_PREFIXONLY);
+  RECT line = Ink();
+  EXPECT_GT(line.top, tm.tmAscent) << "nothing but the underline";
+  EXPECT_GE(line.left, e.cx - 1);
+  EXPECT_LE(line.right, ex.cx + 1);
+  EXPECT_GT(line.right, line.left);
+
+  ASSERT_GT(tm.tmExternalLeading, 0) << "the test needs a font with leading";
+  RECT two{0, 0, 0, 0}, spaced{0, 0, 0, 0};
+  DrawTextA(dc_, "a\nb", -1, &two, DT_CALCRECT);
+  DrawTextA(dc_, "a\nb", -1, &spaced, DT_CALCRECT | DT_EXTERNALLEADING);
+  EXPECT_EQ(two.bottom, 2 * tm.tmHeight);
+  EXPECT_EQ(spaced.bottom, 2 * (tm.tmHeight + tm.tmExternalLeading));
+  SelectObject(dc_, GetStockObject(SYSTEM_FONT));
+  DeleteObject(font);
+}
+
 TEST_F(GdiText, TextIsClippedToTheRectangleAndTheClipRegion) {
   HFONT font = Font(-30);
   SelectObject(dc_, font);

@@ -81,6 +81,26 @@ TEST_F(ScreenDamage, DrawingMarksOnlyWhatItDrewAndMemoryBitmapsMarkNothing) {
   ReleaseDC(nullptr, screen);
 }
 
+// Damage nobody takes stays cheap to add to: scattered points past a few
+// hundred rectangles merge into fewer that still cover every one of them.
+TEST_F(ScreenDamage, ScatteredDrawingStaysWithinTheRectangleCapAndIsAllCovered) {
+  vd::PaintPending();
+  std::vector<RECT> rects;
+  vd::TakeScreenDamage(&rects);
+  HDC screen = GetDC(nullptr);
+  std::vector<POINT> points;
+  for (int i = 0; i < 300; ++i) points.push_back(POINT{(i * 37) % vd::ScreenWidth(), (i * 2) % vd::ScreenHeight()});
+  for (const POINT &p : points) SetPixel(screen, p.x, p.y, RGB(255, 0, 0));
+  ReleaseDC(nullptr, screen);
+  vd::TakeScreenDamage(&rects);
+  EXPECT_LE(rects.size(), 256u);
+  for (const POINT &p : points) {
+    bool covered = false;
+    for (const RECT &r : rects) covered = covered || PtInRect(&r, p);
+    EXPECT_TRUE(covered) << p.x << "," << p.y;
+  }
+}
+
 // A minute of the default scene, presented after every tick from the damage
 // alone: the picture never differs from the screen, and it costs a small part
 // of what presenting whole frames would.

@@ -32,6 +32,7 @@ WIDTH, HEIGHT = 1024, 768
 SETTINGS_KEY = r"HKCU\Software\Tolvane\Mivora for Windows\Settings"
 SETTINGS_VALUE = "Mivora settings"
 SETTINGS_SIZE = 528
+SETTINGS_VERSION = b"1.0.0.5"  # the first bytes of the block the program writes
 FIELDS = ["branchCount", "flowersPerBranch", "flutter", "maxSideSpeed", "fallSpeed", "windowLayerThickness",
           "bottomLayerThickness", "showBranch", "fallingPetals", "windEnabled", "fallBehindWindows", "windowLayers",
           "bottomLayer", "flowerType", "tickInterval", "branchRedrawInterval", "calmPeriod", "maxWindStrength",
@@ -77,7 +78,7 @@ def bitmap_path(source, number):
     return os.path.join(source, "res", "bitmaps", f"b{number}.bmp")
 
 
-def settings_hex(values, version=b"1.0.0.5"):
+def settings_hex(values, version=SETTINGS_VERSION):
     block = bytearray(SETTINGS_SIZE)
     block[0:len(version)] = version
     for i, name in enumerate(FIELDS):
@@ -660,7 +661,8 @@ def check_saved_value(ctx):
     values = dict(zip(FIELDS, fields))
     print(f"Save settings: wine reg query reads {len(data)} bytes, version {data[:8].rstrip(bytes(1))!r}, "
           f"fallingPetals {values.get('fallingPetals')}, flowersPerBranch {values.get('flowersPerBranch')}")
-    return 0 if (len(data) == SETTINGS_SIZE and data.startswith(b"1.0.0.5\0") and values.get("fallingPetals") == 0
+    return 0 if (len(data) == SETTINGS_SIZE and data.startswith(SETTINGS_VERSION + b"\0")
+                 and values.get("fallingPetals") == 0
                  and values.get("flowersPerBranch") == SESSION_SETTINGS["flowersPerBranch"]) else 1
 
 

@@ -102,9 +102,6 @@ def make_palette():
 
 
 PALETTE = make_palette()
-PALETTE_INDEX = {}
-for _i, _c in enumerate(PALETTE):
-    PALETTE_INDEX.setdefault(_c, _i)
 
 
 # ---------------------------------------------------------------------------
@@ -666,7 +663,6 @@ WOOD_EDGE = (153, 102, 51)
 ARROW = (0, 0, 204)
 CLOUD_EDGE = (102, 153, 204)
 CLOUD_SHADE = (204, 204, 255)
-TRAIL = (0, 153, 153)         # where a petal passed
 
 # The dialog pictures' palette: the colour cube, then the Windows colours that
 # the cube lacks, then a grey ramp.
@@ -1225,9 +1221,24 @@ def palette_index(palette):
     return index
 
 
+def mask_bits(rows, is_set):
+    """A 1-bit bitmap's pixel data, bottom row first, each row padded to 32
+    bits: a bit is set where is_set(pixel) holds, the leftmost pixel highest."""
+    w = len(rows[0])
+    stride = ((w + 31) // 32) * 4
+    data = bytearray()
+    for y in range(len(rows) - 1, -1, -1):
+        line = bytearray(stride)
+        for x in range(w):
+            if is_set(rows[y][x]):
+                line[x >> 3] |= 0x80 >> (x & 7)
+        data += line
+    return bytes(data)
+
+
 def bmp8(rows, palette=PALETTE):
     h, w = len(rows), len(rows[0])
-    index = PALETTE_INDEX if palette is PALETTE else palette_index(palette)
+    index = palette_index(palette)
     stride = (w + 3) & ~3
     data = bytearray()
     for y in range(h - 1, -1, -1):
@@ -1241,14 +1252,7 @@ def bmp8(rows, palette=PALETTE):
 
 def bmp1(mask):
     h, w = len(mask), len(mask[0])
-    stride = ((w + 31) // 32) * 4
-    data = bytearray()
-    for y in range(h - 1, -1, -1):
-        line = bytearray(stride)
-        for x in range(w):
-            if mask[y][x]:
-                line[x >> 3] |= 0x80 >> (x & 7)
-        data += line
+    data = mask_bits(mask, bool)
     pal = struct.pack("<BBBBBBBB", 0, 0, 0, 0, 255, 255, 255, 0)
     info = struct.pack("<IiiHHIIiiII", 40, w, h, 1, 1, 0, len(data), 2835, 2835, 2, 0)
     off = 14 + len(info) + len(pal)
@@ -1291,14 +1295,7 @@ def ico(images):
         for y in range(size - 1, -1, -1):
             for r, g, b, a in rows[y]:
                 xor += bytes((b, g, r, a))
-        stride = ((size + 31) // 32) * 4
-        andm = bytearray()
-        for y in range(size - 1, -1, -1):
-            line = bytearray(stride)
-            for x in range(size):
-                if rows[y][x][3] == 0:
-                    line[x >> 3] |= 0x80 >> (x & 7)
-            andm += line
+        andm = mask_bits(rows, lambda p: p[3] == 0)
         info = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, 32, 0, len(xor) + len(andm), 0, 0, 0, 0)
         blobs.append((size, info + bytes(xor) + bytes(andm)))
     off = 6 + 16 * len(images)
@@ -1316,15 +1313,9 @@ def ico8(rows, palette):
     size = len(rows)
     index = palette_index(palette)
     xor = bytearray()
-    andm = bytearray()
-    stride = ((size + 31) // 32) * 4
     for y in range(size - 1, -1, -1):
         xor += bytes(0 if c is None else index[c] for c in rows[y])
-        line = bytearray(stride)
-        for x in range(size):
-            if rows[y][x] is None:
-                line[x >> 3] |= 0x80 >> (x & 7)
-        andm += line
+    andm = mask_bits(rows, lambda c: c is None)
     pal = b"".join(struct.pack("<BBBB", b, g, r, 0) for r, g, b in palette)
     info = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, 8, 0, len(xor) + len(andm), 0, 0, 0, 0)
     blob = info + pal + bytes(xor) + bytes(andm)
@@ -1728,7 +1719,6 @@ def check():
 # Preview
 # ---------------------------------------------------------------------------
 
-DESKTOP = (0, 128, 128)
 SHEET = (224, 224, 224)
 
 
@@ -1765,10 +1755,10 @@ def preview(path):
     cv = Canvas(width, height, SHEET)
     y = gap
     for t in sorted(TYPES):
-        cv.blit(art["branch"][t], gap, y, bs, art["branch_mask"], DESKTOP)
+        cv.blit(art["branch"][t], gap, y, bs, art["branch_mask"], TEAL)
         x = gap + BRANCH_W * bs + gap
         for i, (w, h) in enumerate(PETAL_SIZES):
-            cv.blit(art["petals"][t][i], x, y, ps, art["petal_masks"][i], DESKTOP)
+            cv.blit(art["petals"][t][i], x, y, ps, art["petal_masks"][i], TEAL)
             cv.blit(art["petals"][t][i], x, y + 13 * ps + gap, ps)
             x += w * ps + gap
         y += row_h
@@ -1783,12 +1773,12 @@ def preview(path):
     for k, t in enumerate(sorted(TYPES)):
         x = gap + (k % 4) * (BRANCH_W + gap)
         yy = y + (k // 4) * (BRANCH_H + gap)
-        cv.blit(art["branch"][t], x, yy, 1, art["branch_mask"], DESKTOP if k % 2 == 0 else (58, 110, 165))
+        cv.blit(art["branch"][t], x, yy, 1, art["branch_mask"], TEAL if k % 2 == 0 else (58, 110, 165))
     y += 2 * (BRANCH_H + gap)
     x = gap
     for rid in (1, 1098):
         for img in art["icons"][rid]:
-            for under in (WHITE, DESKTOP, (0, 0, 0)):
+            for under in (WHITE, TEAL, (0, 0, 0)):
                 for scale in (1, 4):
                     cv.blit(img, x, y, scale, None, under)
                     x += len(img) * scale + gap

@@ -25,7 +25,7 @@ constexpr Uint32 kStatsPeriodMs = 1000;
 
 class Host {
  public:
-  Host(SDL_Window *window, bool stats) : window_(window), presenter_(window), stats_(stats) {}
+  Host(SDL_Window *window, bool stats) : presenter_(window), stats_(stats) {}
 
   // Called by the desktop whenever it would wait: present what changed, then
   // take input for up to `ms`, returning early when input went to the desktop.
@@ -113,7 +113,6 @@ class Host {
       if (GetKeyState(vk) < 0) vd::KeyUp(vk);
   }
 
-  SDL_Window *window_;
   live::Presenter presenter_;
   bool stats_;
   Uint32 lastReport_ = 0;

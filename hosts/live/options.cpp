@@ -5,8 +5,6 @@
 namespace live {
 namespace {
 
-bool IsOption(const std::string &arg) { return arg.size() > 2 && arg.compare(0, 2, "--") == 0; }
-
 // "WIDTHxHEIGHT", each a whole number within the sizes a desktop may have.
 bool ParseSize(const std::string &text, int *width, int *height) {
   size_t x = text.find('x');
@@ -25,8 +23,6 @@ bool ParseSize(const std::string &text, int *width, int *height) {
 }  // namespace
 
 std::string Usage() {
-  std::string scenes;
-  for (const std::string &s : rec::SceneNames()) scenes += (scenes.empty() ? "" : ", ") + s;
   return "usage: mivora-desktop [options]\n"
          "Shows Mivora on a virtual desktop in a window, at real time. Drag windows by\n"
          "their title bars, resize them by their frames; double-click a desktop icon, or\n"
@@ -36,7 +32,7 @@ std::string Usage() {
          "  --size WxH             the desktop's size in pixels, " + std::to_string(kMinWidth) + "x" +
          std::to_string(kMinHeight) + " to " + std::to_string(kMaxWidth) + "x" + std::to_string(kMaxHeight) +
          "\n                         (default 1024x768)\n"
-         "  --scene NAME           the windows on the desktop: " + scenes + "\n"
+         "  --scene NAME           the windows on the desktop: " + rec::JoinedSceneNames() + "\n"
          "                         (default still: they stay put; default moves one and\n"
          "                         closes and reopens another, as the recordings do)\n"
          "  --settings KEY=VALUE... settings for this run over the factory values; your\n"
@@ -65,10 +61,10 @@ ParseOutcome ParseArguments(const std::vector<std::string> &args, Options *optio
     }
     bool takesValue = arg == "--size" || arg == "--scene" || arg == "--settings";
     if (!takesValue) {
-      *error = IsOption(arg) ? "unknown option " + arg : "unexpected argument '" + arg + "'";
+      *error = rec::IsOption(arg) ? "unknown option " + arg : "unexpected argument '" + arg + "'";
       return ParseOutcome::kError;
     }
-    if (i + 1 >= args.size() || IsOption(args[i + 1]) || args[i + 1].empty()) {
+    if (i + 1 >= args.size() || rec::IsOption(args[i + 1]) || args[i + 1].empty()) {
       *error = arg + " needs a value";
       return ParseOutcome::kError;
     }
@@ -86,9 +82,7 @@ ParseOutcome ParseArguments(const std::vector<std::string> &args, Options *optio
       }
       options->scene = value;
     } else {  // --settings: one or more pairs up to the next option
-      if (!rec::ParseSettingPair(value, &options->settings, error)) return ParseOutcome::kError;
-      while (i + 1 < args.size() && !IsOption(args[i + 1]))
-        if (!rec::ParseSettingPair(args[++i], &options->settings, error)) return ParseOutcome::kError;
+      if (!rec::ParseSettingPairs(args, &i, &options->settings, error)) return ParseOutcome::kError;
     }
   }
   options->warnings = rec::CorrectSettings(&options->settings);

@@ -29,8 +29,6 @@ bool ParseSeconds(const std::string &text, double *out) {
   return true;
 }
 
-bool IsOption(const std::string &arg) { return arg.size() > 2 && arg.compare(0, 2, "--") == 0; }
-
 // A click at the middle of a control of the settings dialog.
 void ClickDialogControl(int id) {
   RECT r;
@@ -59,14 +57,12 @@ bool StopAsked(const Options &options) { return options.stop && *options.stop !=
 }  // namespace
 
 std::string Usage() {
-  std::string scenes;
-  for (const std::string &s : SceneNames()) scenes += (scenes.empty() ? "" : ", ") + s;
   return "usage: mivora-record [options]\n"
          "Runs Mivora on a virtual desktop in virtual time and writes what the screen shows.\n"
          "  --seconds N            virtual seconds to record, above 0 and at most 86400\n"
          "                         (24 hours); a decimal point is allowed (default 30)\n"
          "  --fps N                frames per second, 1 to 50 (default 10)\n"
-         "  --scene NAME           one of: " + scenes + " (default: default)\n"
+         "  --scene NAME           one of: " + JoinedSceneNames() + " (default: default)\n"
          "  --gif FILE             an animated GIF (default " + kDefaultGif + " when no --png-dir)\n"
          "  --png-dir DIR          every frame as DIR/frame-NNNNN.png\n"
          "  --scale N              files at 1/N of the 1024 x 768 screen, 1 to 4 (default 1)\n"
@@ -138,9 +134,7 @@ ParseOutcome ParseArguments(const std::vector<std::string> &args, Options *optio
     } else if (arg == "--png-dir") {
       options->pngDir = value;
     } else {  // --settings: one or more pairs up to the next option
-      if (!ParseSettingPair(value, &options->settings, error)) return ParseOutcome::kError;
-      while (i + 1 < args.size() && !IsOption(args[i + 1]))
-        if (!ParseSettingPair(args[++i], &options->settings, error)) return ParseOutcome::kError;
+      if (!ParseSettingPairs(args, &i, &options->settings, error)) return ParseOutcome::kError;
     }
   }
   if (FrameCount(*options) < 1) {
@@ -260,10 +254,8 @@ bool Record(const Options &options, Summary *summary, std::string *error) {
     *error = why;
     return false;
   };
-  if (StopAsked(options)) {
-    summary->stopped = true;
+  if (StopAsked(options))
     return finish("stopped after " + std::to_string(captured) + " of " + std::to_string(frames) + " frames");
-  }
   if (!captureError.empty()) return finish(captureError);
   if (captured != frames)
     return finish("the program ended after " + std::to_string(captured) + " of " + std::to_string(frames) +

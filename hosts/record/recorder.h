@@ -60,7 +60,6 @@ struct Summary {
   bool gifWritten = false;  // the GIF is whole and in its place
   long gifBytes = 0;
   int pngFramesWritten = 0;  // frame-00001.png on, each one whole
-  bool stopped = false;      // Options::stop ended the run
 };
 
 // Records a run. False (with `error`) when the scene is unknown, the settings

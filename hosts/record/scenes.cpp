@@ -79,6 +79,12 @@ const std::vector<std::string> &SceneNames() {
   return names;
 }
 
+std::string JoinedSceneNames() {
+  std::string all;
+  for (const std::string &s : SceneNames()) all += (all.empty() ? "" : ", ") + s;
+  return all;
+}
+
 bool KnownScene(const std::string &name) {
   for (const std::string &n : SceneNames())
     if (n == name) return true;

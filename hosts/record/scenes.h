@@ -16,6 +16,7 @@ struct SceneWindow {
 };
 
 const std::vector<std::string> &SceneNames();
+std::string JoinedSceneNames();  // "a, b, c" for a --help text
 bool KnownScene(const std::string &name);
 
 // The windows a scene opens at the start, before anything moves.

@@ -87,6 +87,12 @@ std::string RangeOf(const SettingField &f) {
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
+std::string JoinedSettingNames() {
+  std::string all;
+  for (const SettingField &f : kSettingFields) all += (all.empty() ? "" : ", ") + std::string(f.name);
+  return all;
+}
+
 }  // namespace
 
 const char *const kProgramVersion = MIVORA_VERSION;
@@ -193,11 +199,7 @@ int SettingIndex(const std::string &name) {
   return -1;
 }
 
-std::string JoinedSettingNames() {
-  std::string all;
-  for (const SettingField &f : kSettingFields) all += (all.empty() ? "" : ", ") + std::string(f.name);
-  return all;
-}
+bool IsOption(const std::string &arg) { return arg.size() > 2 && arg.compare(0, 2, "--") == 0; }
 
 bool ParseSettingPair(const std::string &pair, SettingValues *settings, std::string *error) {
   size_t eq = pair.find('=');
@@ -223,6 +225,14 @@ bool ParseSettingPair(const std::string &pair, SettingValues *settings, std::str
     }
   }
   settings->emplace_back(index, number);
+  return true;
+}
+
+bool ParseSettingPairs(const std::vector<std::string> &args, size_t *i, SettingValues *settings,
+                       std::string *error) {
+  if (!ParseSettingPair(args[*i], settings, error)) return false;
+  while (*i + 1 < args.size() && !IsOption(args[*i + 1]))
+    if (!ParseSettingPair(args[++*i], settings, error)) return false;
   return true;
 }
 

@@ -26,7 +26,6 @@ using SettingValues = std::vector<std::pair<int, long>>;
 // The names of the 24 settings in their stored order; -1 for an unknown name.
 const std::vector<std::string> &SettingNames();
 int SettingIndex(const std::string &name);
-std::string JoinedSettingNames();
 
 // Each setting's line for a --help text: its name, unit, range and factory value.
 std::string SettingsHelp();
@@ -37,8 +36,16 @@ std::string SettingsHelp();
 // stored block is loaded). Returns a warning for each value it changed.
 std::vector<std::string> CorrectSettings(SettingValues *settings);
 
+// An option on a command line: "--" and a name.
+bool IsOption(const std::string &arg);
+
 // Takes one KEY=VALUE pair into `settings` (a later pair for the same key wins).
 bool ParseSettingPair(const std::string &pair, SettingValues *settings, std::string *error);
+
+// The pairs of a --settings option: the one at args[*i], then every argument up
+// to the next option. *i is left on the last argument taken.
+bool ParseSettingPairs(const std::vector<std::string> &args, size_t *i, SettingValues *settings,
+                       std::string *error);
 
 // On a fresh desktop, before the program starts: the factory settings with
 // `settings` over them, saved by the program's own save so the registry holds

@@ -4,7 +4,6 @@
 
 #include <chrono>
 #include <cstdio>
-#include <cstring>
 
 #include "recorder.h"
 #include "vdesktop.h"

@@ -107,15 +107,16 @@ static void PrepareSpriteObjects(HDC dc, int width, int height) {
 static void ComposeSprite(HDC dc, HDC source, int sx, int sy, HBITMAP mask, HBITMAP picture, int x, int y, int width,
                           int height) {
   PrepareSpriteObjects(dc, width, height);
-  SetMapMode(WorkDC, GetMapMode(dc));
+  int mapMode = GetMapMode(dc);
+  SetMapMode(WorkDC, mapMode);
   BitBlt(WorkDC, 0, 0, width, height, source, sx, sy, SRCCOPY);
 
   HGDIOBJ oldMask = SelectObject(MaskDC, mask);
-  SetMapMode(MaskDC, GetMapMode(dc));
+  SetMapMode(MaskDC, mapMode);
   BitBlt(WorkDC, 0, 0, width, height, MaskDC, 0, 0, SRCPAINT);
 
   HGDIOBJ oldPicture = SelectObject(PictureDC, picture);
-  SetMapMode(PictureDC, GetMapMode(dc));
+  SetMapMode(PictureDC, mapMode);
   BitBlt(WorkDC, 0, 0, width, height, PictureDC, 0, 0, SRCAND);
 
   // One transfer to the screen, so no intermediate step is ever seen.

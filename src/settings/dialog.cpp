@@ -152,11 +152,7 @@ void OnBranchShownToggled(LONG now, LONG old) {
 
 void OnWindToggled(LONG now, LONG old) {
   if (old != 0 && now == 0) {
-    KillTimer(MainWindow, TIMER_CALM);
-    KillTimer(MainWindow, TIMER_RISE);
-    KillTimer(MainWindow, TIMER_BLOW);
-    KillTimer(MainWindow, TIMER_STRENGTHEN);
-    KillTimer(MainWindow, TIMER_WEAKEN);
+    KillWindTimers();
   } else if (old == 0 && now != 0) {
     SetTimer(MainWindow, TIMER_CALM, (UINT)Settings.calmPeriod, NULL);
   }
@@ -261,19 +257,13 @@ void RefreshAfterReplace(HWND dialog, LONG oldFlowers, LONG oldWindowThickness, 
 
 // ---------------------------------------------------------------- commands
 
-static void FactorySettings(HWND dialog) {
+// Replaces every setting (factory values or the stored ones) and brings the
+// dialog and the desktop up to date with what changed.
+static void ReplaceSettings(HWND dialog, void (*replace)()) {
   LONG oldFlowers = Settings.flowersPerBranch;
   LONG oldWindowThickness = Settings.windowLayerThickness;
   LONG oldBottomThickness = Settings.bottomLayerThickness;
-  RestoreFactoryDefaults();
-  RefreshAfterReplace(dialog, oldFlowers, oldWindowThickness, oldBottomThickness);
-}
-
-static void RestoreSettings(HWND dialog) {
-  LONG oldFlowers = Settings.flowersPerBranch;
-  LONG oldWindowThickness = Settings.windowLayerThickness;
-  LONG oldBottomThickness = Settings.bottomLayerThickness;
-  LoadSettings();
+  replace();
   RefreshAfterReplace(dialog, oldFlowers, oldWindowThickness, oldBottomThickness);
 }
 
@@ -334,9 +324,9 @@ static INT_PTR OnSettingsCommand(HWND dialog, int id) {
     case IDC_TYPE6: case IDC_TYPE6_ICON: OnFlowerTypeChosen(dialog, 6); return TRUE;
     case IDC_TYPE7: case IDC_TYPE7_ICON: OnFlowerTypeChosen(dialog, 7); return TRUE;
     case IDC_ABOUT: RunAboutBox(); return TRUE;
-    case IDC_FACTORY: FactorySettings(dialog); return TRUE;
+    case IDC_FACTORY: ReplaceSettings(dialog, RestoreFactoryDefaults); return TRUE;
     case IDC_SAVE: SaveSettings(); return TRUE;
-    case IDC_RESTORE: RestoreSettings(dialog); return TRUE;
+    case IDC_RESTORE: ReplaceSettings(dialog, LoadSettings); return TRUE;
     case IDOK: OnOk(dialog); return TRUE;
     case IDCANCEL: return TRUE;  // Esc changes nothing and keeps the dialog open
   }

@@ -101,6 +101,7 @@ extern LONG windStrength;
 extern LONG windDirection;
 void OnWindTimer(HWND window, UINT_PTR id);
 void RescheduleWind();
+void KillWindTimers();
 
 void ResetSimState();
 

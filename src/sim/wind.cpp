@@ -52,6 +52,15 @@ void OnWindTimer(HWND window, UINT_PTR id) {
   }
 }
 
+// Stops the whole wind cycle.
+void KillWindTimers() {
+  KillTimer(MainWindow, TIMER_CALM);
+  KillTimer(MainWindow, TIMER_RISE);
+  KillTimer(MainWindow, TIMER_BLOW);
+  KillTimer(MainWindow, TIMER_STRENGTHEN);
+  KillTimer(MainWindow, TIMER_WEAKEN);
+}
+
 void RescheduleWind() {
   // Each phase restarts from its full period; the wind state stays as it is.
   switch (windPhase) {
@@ -82,11 +91,7 @@ void RescheduleWind() {
     default:
       // An impossible phase: say so, and start the cycle again from the calm.
       MessageBeep(0);
-      KillTimer(MainWindow, TIMER_CALM);
-      KillTimer(MainWindow, TIMER_RISE);
-      KillTimer(MainWindow, TIMER_BLOW);
-      KillTimer(MainWindow, TIMER_STRENGTHEN);
-      KillTimer(MainWindow, TIMER_WEAKEN);
+      KillWindTimers();
       if (Settings.windEnabled) SetTimer(MainWindow, TIMER_CALM, (UINT)Settings.calmPeriod, NULL);
       break;
   }

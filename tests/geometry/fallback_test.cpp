@@ -96,6 +96,24 @@ TEST_F(FallbackTest, TheClipLeavesOutTheTaskbarThatTheWindowRegionLeavesOut) {
   EXPECT_EQ(PaintPixelsIn(RECT{0, 0, 100, 200}), 100 * 200);
 }
 
+TEST_F(FallbackTest, MoreLeftOutWindowsThanTheClipHasSlotsForAreAllKeptClear) {
+  vd::RemoveProgramManager();
+  Start();
+  ASSERT_EQ(DrawTarget, GetDesktopWindow());
+  BeginTick();
+  // One window more than the slots hold, the last one apart from the others.
+  const RECT omitted[OMITTED_WINDOW_SLOTS + 1] = {
+      {0, 0, 50, 50}, {100, 0, 150, 50}, {200, 0, 250, 50}, {300, 0, 350, 50}, {600, 100, 650, 150}};
+  ForgetOmittedWindows();
+  for (const RECT &r : omitted) NoteOmittedWindow(&r);
+  ClipTargetToDesktop();
+  PaintThrough(TargetDC, DrawTarget, RECT{0, 0, 1024, 768});
+  EndTick();
+  for (const RECT &r : omitted) EXPECT_EQ(PaintPixelsIn(r), 0) << r.left << "," << r.top;
+  EXPECT_EQ(PaintPixelsIn(RECT{50, 0, 100, 50}), 50 * 50);
+  EXPECT_EQ(PaintPixelsIn(RECT{0, 300, 100, 400}), 100 * 100);
+}
+
 TEST_F(FallbackTest, AWindowThatCameOverFreshDrawingRepaintsItselfAtTheNextTick) {
   vd::RemoveProgramManager();
   HWND late = vd::CreateAppWindow("Late", RECT{500, 300, 800, 500}, false);

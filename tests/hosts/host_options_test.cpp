@@ -4,6 +4,10 @@
 #if __has_include("options.h")
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <cstring>
+
+#include "app/app.h"
 #include "options.h"
 #include "recorder.h"
 #include "resource.h"
@@ -93,6 +97,23 @@ TEST(HostHelp, BothHelpTextsGiveEverySettingsUnitAndRange) {
     EXPECT_NE(help.find("--version"), std::string::npos);
   }
   EXPECT_NE(live::Usage().find("registry.hkcu"), std::string::npos) << "where saved settings go";
+}
+
+TEST(HostHelp, EveryFactoryValueInTheHelpIsTheProgramsOwn) {
+  SettingsDialog = nullptr;  // no dialog to bring up to date
+  std::memset(&Settings, 0x5A, sizeof Settings);
+  RestoreFactoryDefaults();
+  const std::string help = rec::SettingsHelp();
+  const std::vector<std::string> &names = rec::SettingNames();
+  ASSERT_EQ(names.size(), size_t(SETTINGS_FIELD_COUNT));
+  for (size_t i = 0; i < names.size(); ++i) {
+    size_t at = help.find("    " + names[i] + " ");
+    ASSERT_NE(at, std::string::npos) << names[i];
+    at = help.find("(factory ", at);
+    ASSERT_NE(at, std::string::npos) << names[i];
+    long stated = std::strtol(help.c_str() + at + 9, nullptr, 10);
+    EXPECT_EQ(stated, long((&Settings.branchCount)[i])) << names[i];
+  }
 }
 
 TEST(HostSettings, ValuesOutsideTheDialogsLimitsAreCorrectedWithAWarningAndOthersKept) {

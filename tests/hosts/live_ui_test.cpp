@@ -4,10 +4,12 @@
 #include <SDL_keycode.h>
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <vector>
 
 #include "keymap.h"
 #include "present.h"
+#include "vdesktop.h"
 
 namespace {
 
@@ -109,6 +111,62 @@ TEST(LivePresent, CopyingIntoAnotherPixelFormatConvertsTheColours) {
   EXPECT_EQ(g, 0x34);
   EXPECT_EQ(b, 0x56);
   SDL_FreeSurface(surface);
+}
+
+// The presenter on a real SDL window of the dummy driver, which keeps the
+// window's surface in memory and shows it nowhere.
+TEST(LivePresent, OnlyTheDamageIsPresentedAndNothingWhenNothingChanged) {
+  SDL_SetHint(SDL_HINT_VIDEODRIVER, "dummy");
+  SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+  ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_VIDEO), 0) << SDL_GetError();
+  SDL_Window *window = SDL_CreateWindow("present", 0, 0, 64, 64, SDL_WINDOW_HIDDEN);
+  ASSERT_NE(window, nullptr) << SDL_GetError();
+  vd::Config config;
+  config.width = 64;  // the smallest desktop there is
+  config.height = 64;
+  config.shell = false;
+  vd::Reset(config);
+  ASSERT_NE(vd::Pixel(40, 40), 0x123456u);
+  live::Presenter presenter(window);
+  SDL_Surface *surface = SDL_GetWindowSurface(window);
+  ASSERT_NE(surface, nullptr) << SDL_GetError();
+  ASSERT_EQ(surface->w, 64);
+  auto at = [&](int x, int y) {
+    Uint32 pixel = 0;
+    std::memcpy(&pixel, static_cast<Uint8 *>(surface->pixels) + y * surface->pitch + x * surface->format->BytesPerPixel,
+                surface->format->BytesPerPixel);
+    Uint8 r, g, b;
+    SDL_GetRGB(pixel, surface->format, &r, &g, &b);
+    return uint32_t(r) << 16 | uint32_t(g) << 8 | b;
+  };
+
+  EXPECT_TRUE(presenter.Present()) << "a new desktop is presented whole";
+  EXPECT_EQ(presenter.pixels(), 64u * 64u);
+  EXPECT_EQ(at(30, 30), vd::Pixel(30, 30));
+  EXPECT_FALSE(presenter.Present()) << "nothing changed";
+  EXPECT_EQ(presenter.frames(), 1u);
+
+  // A mark on the window where the desktop did not change stays there.
+  SDL_Rect mark{40, 40, 1, 1};
+  SDL_FillRect(surface, &mark, SDL_MapRGB(surface->format, 0x12, 0x34, 0x56));
+  HDC dc = GetDC(nullptr);
+  SetPixel(dc, 10, 20, RGB(0xAB, 0xCD, 0xEF));
+  ReleaseDC(nullptr, dc);
+  EXPECT_TRUE(presenter.Present());
+  EXPECT_EQ(presenter.pixels(), 64u * 64u + 1u) << "exactly the pixel drawn";
+  EXPECT_EQ(at(10, 20), 0xABCDEFu);
+  EXPECT_EQ(at(40, 40), 0x123456u);
+  EXPECT_FALSE(presenter.Present());
+
+  presenter.Invalidate();
+  EXPECT_TRUE(presenter.Present()) << "everything again";
+  EXPECT_EQ(presenter.pixels(), 2u * 64u * 64u + 1u);
+  EXPECT_EQ(at(40, 40), vd::Pixel(40, 40));
+  EXPECT_EQ(at(10, 20), 0xABCDEFu);
+  EXPECT_EQ(presenter.frames(), 3u);
+
+  SDL_DestroyWindow(window);
+  SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }
 
 }  // namespace

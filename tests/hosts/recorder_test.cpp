@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -544,6 +545,29 @@ TEST(Recorder, TheGifAppearsWhenWholeAndReplacesAnEarlierOneOnlyThen) {
   Playback film = Play(options.gifPath);
   ASSERT_FALSE(film.delays.empty());
   EXPECT_EQ(std::accumulate(film.delays.begin(), film.delays.end(), 0), 100) << "the whole second";
+}
+
+// The files are as readable as the user's umask allows, not private as a
+// temporary file is made.
+TEST(Recorder, TheFilesWrittenFollowTheUmask) {
+  for (mode_t mask : {mode_t(022), mode_t(027)}) {
+    TempDir dir;
+    rec::Options options = Quiet(0.2, 10);
+    options.gifPath = dir.path() + "/film.gif";
+    options.pngDir = dir.path() + "/frames";
+    rec::Summary summary;
+    std::string error;
+    mode_t previous = umask(mask);
+    bool recorded = rec::Record(options, &summary, &error);
+    umask(previous);
+    ASSERT_TRUE(recorded) << error;
+    mode_t expected = 0666 & ~mask;
+    struct stat st;
+    ASSERT_EQ(stat(options.gifPath.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, expected) << "umask " << std::oct << mask;
+    ASSERT_EQ(stat((options.pngDir + "/frame-00001.png").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, expected) << "umask " << std::oct << mask;
+  }
 }
 
 }  // namespace

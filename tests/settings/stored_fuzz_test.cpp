@@ -37,7 +37,6 @@ class StoredFuzzTest : public progtest::ProgramTest, public ::testing::WithParam
 
 TEST_P(StoredFuzzTest, AnyIntegersInTheStoredFieldsStartAndRunWithoutHarm) {
   std::mt19937 rng(20240611 + GetParam());
-  int ran = 0;
   for (int n = 0; n < kValuesPerShard; ++n) {
     BYTE value[STORED_SETTINGS_SIZE];
     for (BYTE &b : value) b = BYTE(rng());
@@ -64,9 +63,7 @@ TEST_P(StoredFuzzTest, AnyIntegersInTheStoredFieldsStartAndRunWithoutHarm) {
     ASSERT_LE(Settings.flowersPerBranch, FLOWER_SLOTS);
     // At most a context a modal loop holds, beside those the sprite work keeps for the run.
     ASSERT_LE(vd::LiveDCs(), 1 + KEPT_SPRITE_DCS) << "value " << n;
-    ++ran;
   }
-  EXPECT_EQ(ran, kValuesPerShard);
 }
 
 INSTANTIATE_TEST_SUITE_P(Seeds, StoredFuzzTest, ::testing::Range(0, kShards));

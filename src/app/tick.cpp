@@ -20,6 +20,9 @@ void Tick() {
   // whose context draws over every window: clip it to the desktop the refresh
   // has just found uncovered, as a view's own context is clipped.
   ClipTargetToDesktop();
+  // The branch is drawn over what the screen shows: any repaint asked for since
+  // the last tick must be there first.
+  AwaitDesktopRepaint();
   if (Settings.showBranch) {
     LONG d = Settings.tickInterval > 0 ? Settings.tickInterval : 1;
     LONG n = Settings.branchRedrawInterval / d;

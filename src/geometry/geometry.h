@@ -41,6 +41,10 @@ extern HRGN LandingChangeRegion;
 extern HRGN ScratchRegion;
 extern HRGN SpriteRegion;
 
+// The desktop's owner was asked to repaint, and the program has not yet given it
+// the moment it needs to show that on the screen (see AwaitDesktopRepaint).
+extern int DesktopRepaintPending;
+
 void FindDrawTarget();
 // Both answer 1 when they found a view of the desktop, 0 when they did not.
 int FindDesktopView(HWND desktop);
@@ -65,6 +69,7 @@ void ClipTargetToDesktop();
 void ForgetOmittedWindows();
 void NoteOmittedWindow(const RECT *rect);
 void UpdateDrawTarget();
+void AwaitDesktopRepaint();
 void RepaintWindowChange();
 
 void ResetGeometryState();

@@ -40,6 +40,7 @@ void ResetGeometryState() {
   LandingChangeRegion = 0;
   ScratchRegion = 0;
   SpriteRegion = 0;
+  DesktopRepaintPending = 0;
 }
 
 LONG BoundedThickness(LONG thickness) {

@@ -215,6 +215,7 @@ void ErasePetals() {
 }
 
 void SavePetalBackgrounds() {
+  AwaitDesktopRepaint();
   ForEachPetal(FlowersInUse(), 1, [](Flower *flower, Petal *petal) {
     if (!PetalInPlay(flower, petal)) return;
     if (petal->nextTouchesWindows == 0) SavePetalBackground(TargetDC, petal);

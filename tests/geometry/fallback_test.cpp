@@ -147,4 +147,41 @@ TEST_F(FallbackTest, RepaintsOnTheDesktopWindowReachTheScreenBeforeTheyReturn) {
   EXPECT_EQ(PaintPixelsIn(RECT{0, 0, 1024, 768}), 0);
 }
 
+// The desktop's owner may show what it painted only after it has answered
+// (Wine's explorer.exe does when it next waits for messages). Once it was asked
+// to paint, the program gives it a moment before it reads the screen again, in
+// the save pass and before the branch; with a view of the desktop, which paints
+// at once, and with nothing asked for, the program does not wait.
+TEST_F(FallbackTest, AfterAskingTheDesktopWindowToPaintTheProgramWaitsOnceBeforeReadingTheScreen) {
+  for (bool desktopWindow : {false, true}) {
+    SCOPED_TRACE(desktopWindow ? "desktop window" : "view of the desktop");
+    if (desktopWindow) {
+      TearDown();
+      SetUp();
+      vd::RemoveProgramManager();
+    }
+    Start();
+    Settle();
+    ASSERT_EQ(DrawTarget == GetDesktopWindow(), desktopWindow);
+    TargetDC = GetDC(DrawTarget);
+    uint64_t before = vd::Now();
+    SavePetalBackgrounds();
+    EXPECT_EQ(vd::Now(), before);  // nothing was asked for
+    SetRectRgn(SpriteRegion, 300, 300, 340, 340);
+    InvalidateOnTarget(SpriteRegion);
+    InvalidateOnTarget(SpriteRegion);
+    EXPECT_EQ(DesktopRepaintPending, desktopWindow ? 1 : 0);
+    before = vd::Now();
+    SavePetalBackgrounds();
+    EXPECT_EQ(vd::Now(), before + (desktopWindow ? 1 : 0));  // one moment for both requests
+    EXPECT_EQ(DesktopRepaintPending, 0);
+    ReleaseDC(DrawTarget, TargetDC);
+    // A repaint asked for between ticks is waited for before the branch is drawn.
+    InvalidateOnTarget(SpriteRegion);
+    before = vd::Now();
+    ::Tick();
+    EXPECT_EQ(vd::Now(), before + (desktopWindow ? 1 : 0));
+  }
+}
+
 }  // namespace

@@ -4,6 +4,7 @@
 set -euo pipefail
 packages=(build-essential cmake ninja-build pkg-config python3
   libpixman-1-dev libfreetype-dev libfontconfig-dev fonts-liberation fonts-dejavu-core fonts-dejavu-extra libpng-dev libgif-dev libsdl2-dev
+  libxcb1-dev libxcb-shape0-dev libxcb-keysyms1-dev
   libgtest-dev libbenchmark-dev g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 mingw-w64-tools
   g++-mingw-w64-i686 binutils-mingw-w64-i686)
 # Debian's wine64 alone has no "wine" command; xwd is in x11-apps; imagemagick's

@@ -236,6 +236,10 @@ bool ParseSettingPairs(const std::vector<std::string> &args, size_t *i, SettingV
   return true;
 }
 
+void SetSetting(int index, long value) {
+  if (index >= 0 && index < SETTINGS_FIELD_COUNT) Settings.*kSettingFields[index].field = LONG(value);
+}
+
 bool StoreSettings(const SettingValues &settings, std::string *error) {
   for (const auto &entry : settings) {
     if (entry.first < 0 || entry.first >= SETTINGS_FIELD_COUNT) {
@@ -245,7 +249,7 @@ bool StoreSettings(const SettingValues &settings, std::string *error) {
   }
   ResetProgramState();
   RestoreFactoryDefaults();
-  for (const auto &entry : settings) Settings.*kSettingFields[entry.first].field = LONG(entry.second);
+  for (const auto &entry : settings) SetSetting(entry.first, entry.second);
   SaveSettings();
   // The program's save reports nothing; what the registry holds now tells.
   BYTE stored[STORED_SETTINGS_SIZE] = {};

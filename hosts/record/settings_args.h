@@ -26,6 +26,8 @@ using SettingValues = std::vector<std::pair<int, long>>;
 // The names of the 24 settings in their stored order; -1 for an unknown name.
 const std::vector<std::string> &SettingNames();
 int SettingIndex(const std::string &name);
+// Sets the setting at `index` (stored order) in the program's settings record.
+void SetSetting(int index, long value);
 
 // Each setting's line for a --help text: its name, unit, range and factory value.
 std::string SettingsHelp();

@@ -24,7 +24,16 @@ struct Config {
   // Keep the records of beeps, repaints, message boxes and menus (see Beeps()).
   // Off, nothing is kept that a long run would accumulate.
   bool recordObservations = false;
+  // The shell stands for another display's desktop (the X11 display): the
+  // desktop's views and the taskbar paint kClearColor and nothing else, no
+  // desktop icons and no start button, and the taskbar is not topmost. That
+  // display shows its own desktop wherever the screen holds kClearColor.
+  bool foreignShell = false;
 };
+
+// The colour a foreign shell's desktop paints (0x00RRGGBB, and the same as a
+// COLORREF): a display shows its own desktop there.
+constexpr uint32_t kClearColor = 0x00FE01FE;
 
 // A fresh desktop: every window, timer, message, GDI object and record of the
 // previous one is gone; the clock is back at 0.
@@ -176,6 +185,26 @@ void ShowAppWindow(HWND hwnd, bool visible);
 void CloseAppWindow(HWND hwnd);
 // Dispatches pending paint messages now, as an idle message loop would.
 void PaintPending();
+
+// ---------------------------------------------------------------- another display's windows
+// A window of another program on the display the desktop stands for: a top-level
+// window with a title, a class (registered on first use) and a window rectangle,
+// no frame, that paints kClearColor (the display shows the window itself there)
+// and takes no input from the desktop. Move, show and hide it with
+// SetWindowPos and ShowWindow, end it with DestroyWindow.
+HWND CreateForeignWindow(const std::string &title, const std::string &className, RECT rect, bool visible);
+bool IsForeignWindow(HWND hwnd);
+// Stacks the foreign windows in this order (top first) directly above the
+// shell's taskbar and desktop, below every window of the program; foreign
+// windows left out keep their place among these at the bottom of the list.
+void StackForeignWindows(const std::vector<HWND> &topFirst);
+// The notification area's icons are shown by the display: they lie in a row
+// of `iconSize` squares from the top left of `area` (screen coordinates).
+// An empty area puts them back into the taskbar.
+void PlaceTrayIcons(RECT area, int iconSize);
+// An icon's image at `size` x `size` pixels (its nearest image, scaled by the
+// nearest pixel), as 0xAARRGGBB row after row. False for a handle that is not an icon.
+bool IconPixels(HICON icon, int size, std::vector<uint32_t> *argb);
 
 // ---------------------------------------------------------------- pixels and counts
 uint32_t Pixel(int x, int y);  // 0x00RRGGBB

@@ -861,6 +861,13 @@ BOOL WINAPI EnableWindow(HWND hwnd, BOOL enable);
 HWND WINAPI GetDesktopWindow(void);
 HWND WINAPI GetParent(HWND hwnd);
 HWND WINAPI GetAncestor(HWND hwnd, UINT flags);
+#define GW_HWNDFIRST 0
+#define GW_HWNDLAST 1
+#define GW_HWNDNEXT 2
+#define GW_HWNDPREV 3
+#define GW_OWNER 4
+#define GW_CHILD 5
+HWND WINAPI GetWindow(HWND hwnd, UINT cmd);
 #define GA_PARENT 1
 #define GA_ROOT 2
 #define GA_ROOTOWNER 3
@@ -959,6 +966,7 @@ BOOL WINAPI OffsetRect(LPRECT rect, int dx, int dy);
 BOOL WINAPI IsRectEmpty(const RECT *rect);
 BOOL WINAPI PtInRect(const RECT *rect, POINT pt);
 BOOL WINAPI IntersectRect(LPRECT dst, const RECT *a, const RECT *b);
+BOOL WINAPI EqualRect(const RECT *a, const RECT *b);
 BOOL WINAPI UnionRect(LPRECT dst, const RECT *a, const RECT *b);
 
 HWND WINAPI CreateDialogParamA(HINSTANCE instance, LPCSTR templateName, HWND parent, DLGPROC proc, LPARAM param);

@@ -224,6 +224,16 @@ void DrawIconOnScreen(HICON handle, int x, int y, int size, const pixman_region3
 using namespace vd;
 using namespace vd::user;
 
+bool vd::IconPixels(HICON icon, int size, std::vector<uint32_t> *argb) {
+  IconImage img;
+  if (size <= 0 || size > 1024 || !GetIconImage(icon, size, &img) || img.width <= 0 || img.height <= 0) return false;
+  argb->resize(size_t(size) * size);
+  for (int j = 0; j < size; ++j)
+    for (int i = 0; i < size; ++i)
+      (*argb)[size_t(j) * size + i] = img.argb[size_t(j * img.height / size) * img.width + size_t(i * img.width / size)];
+  return true;
+}
+
 extern "C" {
 
 HICON WINAPI LoadIconA(HINSTANCE instance, LPCSTR name) {

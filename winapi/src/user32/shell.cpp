@@ -24,7 +24,11 @@ struct Shell {
   HWND taskbar = nullptr;
   HWND viewWorker = nullptr;       // a top-level "WorkerW" holding the icon view, once moved there
   HWND wallpaperWorker = nullptr;  // the "WorkerW" that shows the wallpaper below it
+  RECT trayArea{};                 // where a display shows the icons (empty: in the taskbar)
+  int trayIconSize = 20;
 };
+
+bool Foreign() { return CurrentConfig().foreignShell; }
 
 Shell &S() {
   static Shell shell;
@@ -47,14 +51,15 @@ void FillBox(HDC hdc, RECT rc, COLORREF color) {
 
 // The icon list view paints the desktop: its colour and a column of icons.
 LRESULT CALLBACK ListViewProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (Foreign() && msg != WM_ERASEBKGND && msg != WM_PAINT) return DefWindowProcA(hwnd, msg, wParam, lParam);
   switch (msg) {
     case WM_ERASEBKGND:
-      FillClient(reinterpret_cast<HDC>(wParam), hwnd, kDesktopColor);
+      FillClient(reinterpret_cast<HDC>(wParam), hwnd, Foreign() ? kClearColor : kDesktopColor);
       return 1;
     case WM_PAINT: {
       PAINTSTRUCT ps;
       HDC hdc = BeginPaint(hwnd, &ps);
-      PaintDesktopIcons(hwnd, hdc, ps.rcPaint);
+      if (!Foreign()) PaintDesktopIcons(hwnd, hdc, ps.rcPaint);
       EndPaint(hwnd, &ps);
       return 0;
     }
@@ -115,13 +120,14 @@ LRESULT CALLBACK TaskbarProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) 
     case WM_LBUTTONDOWN: {
       POINT pt{short(LOWORD(lParam)), short(HIWORD(lParam))};
       ClientToScreen(hwnd, &pt);
-      StartButtonPress(hwnd, pt);
+      if (!Foreign()) StartButtonPress(hwnd, pt);
       return 0;
     }
     case WM_ERASEBKGND:
-      FillClient(reinterpret_cast<HDC>(wParam), hwnd, kFaceColor);
+      FillClient(reinterpret_cast<HDC>(wParam), hwnd, Foreign() ? kClearColor : kFaceColor);
       return 1;
     case WM_PAINT: {
+      if (Foreign()) break;  // the display's own panel shows there
       PAINTSTRUCT ps;
       HDC hdc = BeginPaint(hwnd, &ps);
       RECT rc;
@@ -169,6 +175,27 @@ LRESULT CALLBACK AppWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam
   return DefWindowProcA(hwnd, msg, wParam, lParam);
 }
 
+// Another program's window on the display: the display shows it, so it paints
+// the colour that lets the display's own pixels through.
+LRESULT CALLBACK ForeignProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  switch (msg) {
+    case WM_ERASEBKGND:
+      FillClient(reinterpret_cast<HDC>(wParam), hwnd, kClearColor);
+      return 1;
+    case WM_PAINT: {
+      PAINTSTRUCT ps;
+      BeginPaint(hwnd, &ps);
+      EndPaint(hwnd, &ps);
+      return 0;
+    }
+    case WM_MOUSEACTIVATE:
+      return MA_NOACTIVATEANDEAT;
+    case WM_NCHITTEST:
+      return HTTRANSPARENT;
+  }
+  return DefWindowProcA(hwnd, msg, wParam, lParam);
+}
+
 void Register(const char *name, WNDPROC proc, HBRUSH background, UINT style = 0) {
   WNDCLASSEXA wc{};
   wc.cbSize = sizeof wc;
@@ -199,12 +226,26 @@ void CreateShell() {
                                  h, S().defView, reinterpret_cast<HMENU>(1), nullptr, nullptr);
   ShowWindow(S().progman, SW_SHOWNA);
   SetWindowPos(S().progman, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  if (Foreign()) {
+    // Until the display says where its panel is, the taskbar waits below the screen.
+    S().taskbar = CreateWindowExA(WS_EX_TOOLWINDOW, "Shell_TrayWnd", "", WS_POPUP, 0, h, w, kTaskbarHeight, nullptr,
+                                  nullptr, nullptr, nullptr);
+    ShowWindow(S().taskbar, SW_SHOWNA);
+    SetWindowPos(S().taskbar, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    SetWindowPos(S().progman, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    return;
+  }
   S().taskbar = CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, "Shell_TrayWnd", "", WS_POPUP, 0,
                                 h - kTaskbarHeight, w, kTaskbarHeight, nullptr, nullptr, nullptr, nullptr);
   ShowWindow(S().taskbar, SW_SHOWNA);
 }
 
 RECT TrayIconRect(int slot) {
+  if (!IsRectEmpty(&S().trayArea)) {
+    if (slot < 0) return S().trayArea;
+    int left = S().trayArea.left + S().trayIconSize * slot;
+    return RECT{left, S().trayArea.top, left + S().trayIconSize, S().trayArea.top + S().trayIconSize};
+  }
   // The notification area sits at the right of the taskbar; slot -1 is the area itself.
   RECT bar{0, 0, 0, 0};
   if (Window *t = Find(S().taskbar)) bar = t->rect;
@@ -352,6 +393,50 @@ void RaiseWindow(HWND hwnd) { SetWindowPos(hwnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOV
 void ShowAppWindow(HWND hwnd, bool visible) { ShowWindow(hwnd, visible ? SW_SHOWNA : SW_HIDE); }
 
 void CloseAppWindow(HWND hwnd) { DestroyWindow(hwnd); }
+
+HWND CreateForeignWindow(const std::string &title, const std::string &className, RECT rect, bool visible) {
+  // Another program's class name may be one this desktop already has for
+  // windows of its own; such a window gets a name of its own instead.
+  std::string name = className.empty() ? "ForeignWindow" : className;
+  if (WindowClass *c = FindClass(name); c && c->proc != ForeignProc) name = "Foreign:" + name;
+  if (!FindClass(name)) Register(name.c_str(), ForeignProc, nullptr);
+  HWND hwnd = CreateWindowExA(WS_EX_TOOLWINDOW, name.c_str(), title.c_str(),
+                              WS_POPUP | WS_CLIPSIBLINGS, rect.left, rect.top, rect.right - rect.left,
+                              rect.bottom - rect.top, nullptr, nullptr, nullptr, nullptr);
+  if (!hwnd) return nullptr;
+  // Born at the top; it belongs down with the display's other windows.
+  StackForeignWindows({hwnd});
+  if (visible) ShowWindow(hwnd, SW_SHOWNA);
+  return hwnd;
+}
+
+bool IsForeignWindow(HWND hwnd) {
+  Window *w = Find(hwnd);
+  return w && !w->parent && w->cls && w->cls->proc == ForeignProc;
+}
+
+void StackForeignWindows(const std::vector<HWND> &topFirst) {
+  std::vector<HWND> order;
+  const std::vector<HWND> &current = TopLevels();
+  auto listed = [&](HWND h) { return std::find(topFirst.begin(), topFirst.end(), h) != topFirst.end(); };
+  auto bottom = [&](HWND h) { return h == S().progman || h == S().taskbar; };
+  for (HWND h : current)
+    if (!IsForeignWindow(h) && !bottom(h)) order.push_back(h);
+  for (HWND h : topFirst)
+    if (IsForeignWindow(h) && std::find(order.begin(), order.end(), h) == order.end()) order.push_back(h);
+  for (HWND h : current)
+    if (IsForeignWindow(h) && !listed(h)) order.push_back(h);
+  for (HWND h : {S().taskbar, S().progman})
+    if (std::find(current.begin(), current.end(), h) != current.end()) order.push_back(h);
+  if (order == current) return;
+  ChangeLayout([&] { const_cast<std::vector<HWND> &>(TopLevels()) = order; }, nullptr);
+}
+
+void PlaceTrayIcons(RECT area, int iconSize) {
+  S().trayArea = area;
+  S().trayIconSize = std::max(iconSize, 1);
+  TrayIconsChanged();
+}
 
 }  // namespace vd
 

@@ -751,6 +751,23 @@ HWND WINAPI GetAncestor(HWND hwnd, UINT flags) {
   return nullptr;
 }
 
+HWND WINAPI GetWindow(HWND hwnd, UINT cmd) {
+  Window *w = Find(hwnd);
+  if (!w) return nullptr;
+  if (cmd == GW_OWNER) return w->owner;
+  if (cmd == GW_CHILD) return w->children.empty() ? nullptr : w->children.front();
+  if (hwnd == WM().desktop) return nullptr;
+  const std::vector<HWND> &list = SiblingList(*w);
+  auto it = std::find(list.begin(), list.end(), hwnd);
+  switch (cmd) {
+    case GW_HWNDFIRST: return list.front();
+    case GW_HWNDLAST: return list.back();
+    case GW_HWNDNEXT: return it + 1 < list.end() ? *(it + 1) : nullptr;
+    case GW_HWNDPREV: return it != list.begin() ? *(it - 1) : nullptr;
+  }
+  return nullptr;
+}
+
 HWND WINAPI SetActiveWindow(HWND hwnd) {
   HWND previous = WM().active;
   Window *w = Find(hwnd);
@@ -1015,6 +1032,11 @@ BOOL WINAPI IntersectRect(LPRECT dst, const RECT *a, const RECT *b) {
   }
   *dst = r;
   return TRUE;
+}
+
+BOOL WINAPI EqualRect(const RECT *a, const RECT *b) {
+  if (!a || !b) return FALSE;
+  return a->left == b->left && a->top == b->top && a->right == b->right && a->bottom == b->bottom;
 }
 
 BOOL WINAPI UnionRect(LPRECT dst, const RECT *a, const RECT *b) {

@@ -10,7 +10,6 @@
 namespace vd::x11 {
 
 int VirtualKeyForKeysym(uint32_t keysym) {
-  constexpr int kVkOemMinus = 0xBD;
   if (keysym >= XK_a && keysym <= XK_z) return 'A' + int(keysym - XK_a);
   if (keysym >= XK_A && keysym <= XK_Z) return 'A' + int(keysym - XK_A);
   if (keysym >= XK_0 && keysym <= XK_9) return '0' + int(keysym - XK_0);
@@ -47,7 +46,7 @@ int VirtualKeyForKeysym(uint32_t keysym) {
     case XK_Control_L:
     case XK_Control_R: return VK_CONTROL;
     case XK_minus:
-    case XK_KP_Subtract: return kVkOemMinus;  // for negative numbers in edit boxes
+    case XK_KP_Subtract: return VK_OEM_MINUS;  // for negative numbers in edit boxes
   }
   return 0;
 }

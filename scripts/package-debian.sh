@@ -18,7 +18,7 @@ for tool in dpkg-deb dpkg-shlibdeps lintian; do
 done
 arch=$(dpkg --print-architecture)
 
-scripts/build.sh >/dev/null
+scripts/build.sh
 # The X11 program is in the package whenever this build has it.
 has_x11_program=no
 cmake --build build --target help | grep -q '^mivora: ' && has_x11_program=yes

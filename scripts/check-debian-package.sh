@@ -48,7 +48,7 @@ MIVORA_X11_PROGRAM=/usr/bin/mivora ctest --test-dir build -L x11-installed --out
 # Before removing it: which of its folders the package alone owns, and so must take away.
 own_folders=()
 while read -r path; do
-  [ -d "$path" ] && [ ! -L "$path" ] || continue
+  if [ ! -d "$path" ] || [ -L "$path" ]; then continue; fi
   [ "$(dpkg-query -S "$path" 2>/dev/null | sed 's/: .*//')" = mivora ] && own_folders+=("$path")
 done <<<"$files"
 

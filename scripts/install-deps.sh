@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Mivora builds with, when any is missing.
-# With "wine", also what the Wine suite (ctest -L wine) runs with.
+# With "wine", also what the Wine suite (ctest -L wine) runs with; with
+# "package", what scripts/package-debian.sh builds and checks the .deb with.
 set -euo pipefail
 packages=(build-essential cmake ninja-build pkg-config python3
   libpixman-1-dev libfreetype-dev libfontconfig-dev fonts-liberation fonts-dejavu-core fonts-dejavu-extra libpng-dev libgif-dev libsdl2-dev
@@ -9,7 +10,14 @@ packages=(build-essential cmake ninja-build pkg-config python3
   g++-mingw-w64-i686 binutils-mingw-w64-i686)
 # Debian's wine64 alone has no "wine" command; xwd is in x11-apps; imagemagick's
 # convert turns screenshots into PNGs for scripts/make-pictures.sh.
-if [ "${1:-}" = wine ]; then packages+=(wine wine64 xvfb x11-apps xdotool imagemagick); fi
+for set in "$@"; do
+  case "$set" in
+    wine) packages+=(wine wine64 xvfb x11-apps xdotool imagemagick) ;;
+    # convert makes the icons; dpkg-dev has dpkg-shlibdeps.
+    package) packages+=(imagemagick dpkg-dev lintian) ;;
+    *) echo "install-deps.sh: unknown set '$set' (wine, package)" >&2; exit 2 ;;
+  esac
+done
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

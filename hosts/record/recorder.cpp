@@ -74,6 +74,7 @@ std::string Usage() {
          "  --show-about           the about box, opened from the settings dialog at 1.5 s\n"
          "  --quiet                no progress line\n"
          "  --version              the program's version\n"
+         "  --help                 this text\n"
          "Needs no display. The same arguments give the same files, byte for byte.\n"
          "The GIF appears only when the recording is complete; Ctrl+C leaves none.\n";
 }

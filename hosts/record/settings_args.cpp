@@ -121,6 +121,12 @@ std::string SettingsHelp() {
   return help;
 }
 
+std::vector<SettingDescription> SettingDescriptions() {
+  std::vector<SettingDescription> all;
+  for (const SettingField &f : kSettingFields) all.push_back({f.name, f.unit, RangeOf(f), long(f.factory), f.meaning});
+  return all;
+}
+
 std::vector<std::string> CorrectSettings(SettingValues *settings) {
   std::vector<std::string> warnings;
   for (auto &entry : *settings) {

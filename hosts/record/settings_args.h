@@ -29,6 +29,18 @@ int SettingIndex(const std::string &name);
 // Sets the setting at `index` (stored order) in the program's settings record.
 void SetSetting(int index, long value);
 
+// What a setting is, as the help texts and the manual pages tell it.
+struct SettingDescription {
+  std::string name;
+  std::string unit;     // "pixels", "milliseconds", "flag", ...
+  std::string range;    // "0 to 10", "3 or more", "any value", ...
+  long factory;         // the value the factory settings give it
+  std::string meaning;  // what it does, briefly
+};
+
+// The settings in their stored order.
+std::vector<SettingDescription> SettingDescriptions();
+
 // Each setting's line for a --help text: its name, unit, range and factory value.
 std::string SettingsHelp();
 

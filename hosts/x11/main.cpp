@@ -13,7 +13,8 @@
 #include <vector>
 
 #include "app/app.h"
-#include "options.h"
+#include "autostart.h"
+#include "x11_options.h"
 #include "settings/settings.h"
 #include "settings_args.h"
 #include "vdesktop.h"
@@ -95,8 +96,10 @@ int main(int argc, char **argv) {
   }
   for (const std::string &warning : options.warnings) std::fprintf(stderr, "mivora: warning: %s\n", warning.c_str());
   if (!options.autostart.empty()) {
-    std::fprintf(stderr, "mivora: --autostart is not available in this build\n");
-    return 2;
+    std::string report;
+    bool ok = x11host::SetAutostart(options.autostart == "on", x11host::RunningProgramPath(), &report);
+    std::fprintf(ok ? stdout : stderr, "mivora: %s\n", report.c_str());
+    return ok ? 0 : 1;
   }
 
   const char *display = std::getenv("DISPLAY");

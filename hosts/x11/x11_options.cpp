@@ -1,4 +1,4 @@
-#include "options.h"
+#include "x11_options.h"
 
 namespace x11host {
 

@@ -999,14 +999,21 @@ void XDisplay::PresentSurface(Surface &s, const RECT &box) {
 }
 
 void XDisplay::PresentDesktop(Region &area) {
-  // The program's own windows show their pixels themselves.
-  for (Surface &s : surfaces_) {
-    pixman_region32_t cut;
-    pixman_region32_init_rect(&cut, s.rect.left, s.rect.top, unsigned(s.rect.right - s.rect.left),
-                              unsigned(s.rect.bottom - s.rect.top));
-    pixman_region32_subtract(&area.r, &area.r, &cut);
-    pixman_region32_fini(&cut);
-  }
+  // Only what no window covers is the desktop's: the program's windows show
+  // their pixels themselves, the others and the panels are no place for petals.
+  EnumWindows(
+      [](HWND hwnd, LPARAM param) -> BOOL {
+        RECT r;
+        if (hwnd == vd::ProgramManager() || !IsWindowVisible(hwnd) || !GetWindowRect(hwnd, &r) || IsRectEmpty(&r))
+          return TRUE;
+        pixman_region32_t cut;
+        pixman_region32_init_rect(&cut, r.left, r.top, unsigned(r.right - r.left), unsigned(r.bottom - r.top));
+        auto *into = reinterpret_cast<pixman_region32_t *>(param);
+        pixman_region32_subtract(into, into, &cut);
+        pixman_region32_fini(&cut);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&area.r));
   pixman_region32_intersect_rect(&area.r, &area.r, 0, 0, unsigned(vd::ScreenWidth()), unsigned(vd::ScreenHeight()));
   const uint32_t *fb = vd::Framebuffer();
   int sw = vd::ScreenWidth();

@@ -160,7 +160,7 @@ class XDisplay final : public Display {
   void RemoveTop(xcb_window_t id);
   void Restack(xcb_window_t id, xcb_window_t below);
   void Examine();  // reads the clients and properties not known yet, in one batch
-  void SyncForeignWindows();
+  bool SyncForeignWindows();  // true when the desktop's windows changed
   bool IsOwnWindow(xcb_window_t id) const;
 
   // Presenting.
@@ -516,8 +516,8 @@ void XDisplay::Examine() {
 // The desktop's foreign windows follow the root's children, the taskbar
 // follows the panels along the bottom edge, and the drawing goes to a desktop
 // program's window when there is one.
-void XDisplay::SyncForeignWindows() {
-  if (!treeChanged_) return;
+bool XDisplay::SyncForeignWindows() {
+  if (!treeChanged_) return false;
   treeChanged_ = false;
   Examine();
   int sw = screen_->width_in_pixels, sh = screen_->height_in_pixels;
@@ -574,6 +574,7 @@ void XDisplay::SyncForeignWindows() {
     desktopTarget_ = target;
     exposed_.Add(0, 0, sw, sh);
   }
+  return true;
 }
 
 void XDisplay::Attach() {
@@ -658,12 +659,19 @@ void XDisplay::Idle(int ms) {
   if (!lost_.empty()) return;
   if (Pump()) return;
   Present();
+  // Replies read while presenting may have brought events along, which the
+  // connection's descriptor no longer announces.
+  if (xcb_generic_event_t *e = xcb_poll_for_queued_event(c_)) {
+    figures_.events++;
+    Handle(e);
+    free(e);
+    return;
+  }
   struct pollfd fds[2] = {{xcb_get_file_descriptor(c_), POLLIN, 0}, {watchFd_, POLLIN, 0}};
   int n = poll(fds, watchFd_ >= 0 ? 2 : 1, std::max(ms, 0));
   if (n > 0 && watchFd_ >= 0 && (fds[1].revents & POLLIN) && watchFn_) watchFn_();
   if (n > 0 && (fds[0].revents & (POLLERR | POLLHUP))) CheckConnection();
-  Pump();
-  Present();
+  if (!Pump()) Present();
 }
 
 bool XDisplay::Pump() {
@@ -677,8 +685,9 @@ bool XDisplay::Pump() {
     vd::StopAt(vd::Now());
     return true;
   }
-  SyncForeignWindows();
-  return fed;
+  // After a change of the desktop's windows the message loop repaints what it
+  // uncovered before anything is presented: else the old pixels would show.
+  return SyncForeignWindows() || fed;
 }
 
 bool XDisplay::Handle(xcb_generic_event_t *e) {
@@ -785,6 +794,7 @@ bool XDisplay::Handle(xcb_generic_event_t *e) {
         if (x != s->rect.left || y != s->rect.top) {
           s->rect = RECT{x, y, x + s->rect.right - s->rect.left, y + s->rect.bottom - s->rect.top};
           SetWindowPos(s->hwnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+          return true;
         }
       }
       return false;

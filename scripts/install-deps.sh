@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Mivora builds with, when any is missing.
-# With "wine", also what the Wine suite (ctest -L wine) runs with.
+# With "wine", also what the Wine suite (ctest -L wine) runs with; with "x11", what the X11
+# suite (ctest -L x11) and the benchmark beside xsnow run with. Both may be given.
 set -euo pipefail
 packages=(build-essential cmake ninja-build pkg-config python3
   libpixman-1-dev libfreetype-dev libfontconfig-dev fonts-liberation fonts-dejavu-core fonts-dejavu-extra libpng-dev libgif-dev libsdl2-dev
@@ -9,7 +10,14 @@ packages=(build-essential cmake ninja-build pkg-config python3
   g++-mingw-w64-i686 binutils-mingw-w64-i686)
 # Debian's wine64 alone has no "wine" command; xwd is in x11-apps; imagemagick's
 # convert turns screenshots into PNGs for scripts/make-pictures.sh.
-if [ "${1:-}" = wine ]; then packages+=(wine wine64 xvfb x11-apps xdotool imagemagick); fi
+# xprop and xwininfo are in x11-utils.
+for set in "$@"; do
+  case "$set" in
+    wine) packages+=(wine wine64 xvfb x11-apps xdotool imagemagick) ;;
+    x11) packages+=(openbox trayer picom wmctrl xdotool x11-apps x11-utils xvfb imagemagick xsnow) ;;
+    *) echo "install-deps.sh: unknown set '$set' (wine, x11)" >&2; exit 2 ;;
+  esac
+done
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -6,6 +6,7 @@ temporary folder, and every process started through it; close() stops them all, 
 leaving a `with` block, whatever happened inside it.
 """
 
+import array
 import os
 import shutil
 import signal
@@ -336,12 +337,16 @@ def _words(raw, little):
 
 
 def _rgb_to_ints(rgb):
+    """0xRRGGBB integers of packed R, G, B bytes, as an array of unsigned 32-bit integers."""
     n = len(rgb) // 3
-    quad = bytearray(4 * n)
-    quad[1::4] = rgb[0::3]
-    quad[2::4] = rgb[1::3]
-    quad[3::4] = rgb[2::3]
-    return list(struct.unpack(f">{n}I", bytes(quad)))
+    quad = bytearray(4 * n)  # little-endian words: blue, green, red, zero
+    quad[0::4] = rgb[2::3]
+    quad[1::4] = rgb[1::3]
+    quad[2::4] = rgb[0::3]
+    words = array.array("I", bytes(quad))
+    if sys.byteorder == "big":
+        words.byteswap()
+    return words
 
 
 def _unfilter(kind, row, prior, bpp=3):

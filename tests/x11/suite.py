@@ -99,6 +99,8 @@ class Desktop:
             s.start(COMPOSITOR, log="picom.log")
             time.sleep(1.0)  # it takes the screen over
         s.start(TRAYER, log="trayer.log")
+        # The panel shows once it holds the tray: a program started later docks at once.
+        wait_for(lambda: self.panel()[0] is not None, 5)
         return self
 
     def __exit__(self, *exc):

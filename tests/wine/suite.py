@@ -665,7 +665,8 @@ def check_saved_value(ctx):
     fields = [int.from_bytes(data[32 + 4 * i:36 + 4 * i], "little", signed=True) for i in range(len(FIELDS))] \
         if len(data) >= 32 + 4 * len(FIELDS) else []
     values = dict(zip(FIELDS, fields))
-    print(f"Save settings: {saved.get('source', 'wine reg query')} reads {len(data)} bytes, version {data[:8].rstrip(bytes(1))!r}, "
+    print(f"Save settings: {saved.get('source', 'wine reg query')} reads {len(data)} bytes, "
+          f"version {data[:8].rstrip(bytes(1))!r}, "
           f"fallingPetals {values.get('fallingPetals')}, flowersPerBranch {values.get('flowersPerBranch')}")
     return 0 if (len(data) == SETTINGS_SIZE and data.startswith(SETTINGS_VERSION + b"\0")
                  and values.get("fallingPetals") == 0

@@ -47,6 +47,8 @@ BRANCH_BOX = (100 - 26, 0, 100 + 334 + 26, 92 + 26)  # branchX 100, a 334 x 92 p
 REACH = 13          # the largest petal side
 WT = SESSION_SETTINGS["windowLayerThickness"]
 CRUST = 20
+# Window classes that stand for the taskbar in the scene's log (another display adds its panels').
+TASKBAR_CLASSES = {"Shell_TrayWnd"}
 
 # The session, in seconds from the moment the scene is ready. Windows change only at these
 # steps; screenshots keep clear of them.
@@ -369,7 +371,7 @@ def scene_steps(scene_log):
 def taskbar_rect(scene_log):
     for _, windows in snapshots(scene_log):
         for w in windows:
-            if w["class"] == "Shell_TrayWnd" and w["visible"]:
+            if w["class"] in TASKBAR_CLASSES and w["visible"]:
                 return w["rect"]
     return None
 
@@ -663,7 +665,8 @@ def check_saved_value(ctx):
     fields = [int.from_bytes(data[32 + 4 * i:36 + 4 * i], "little", signed=True) for i in range(len(FIELDS))] \
         if len(data) >= 32 + 4 * len(FIELDS) else []
     values = dict(zip(FIELDS, fields))
-    print(f"Save settings: wine reg query reads {len(data)} bytes, version {data[:8].rstrip(bytes(1))!r}, "
+    print(f"Save settings: {saved.get('source', 'wine reg query')} reads {len(data)} bytes, "
+          f"version {data[:8].rstrip(bytes(1))!r}, "
           f"fallingPetals {values.get('fallingPetals')}, flowersPerBranch {values.get('flowersPerBranch')}")
     return 0 if (len(data) == SETTINGS_SIZE and data.startswith(SETTINGS_VERSION + b"\0")
                  and values.get("fallingPetals") == 0

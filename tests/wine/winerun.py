@@ -6,6 +6,7 @@ temporary folder, and every process started through it; close() stops them all, 
 leaving a `with` block, whatever happened inside it.
 """
 
+import array
 import os
 import shutil
 import signal
@@ -280,20 +281,7 @@ class Shot:
         rgb[0::3] = packed[1::4]
         rgb[1::3] = packed[2::4]
         rgb[2::3] = packed[3::4]
-        stride = 3 * self.width
-        raw = bytearray()
-        for y in range(self.height):
-            raw.append(0)
-            raw += rgb[y * stride:(y + 1) * stride]
-
-        def chunk(kind, body):
-            return struct.pack(">I", len(body)) + kind + body + struct.pack(">I", zlib.crc32(kind + body))
-
-        with open(path, "wb") as f:
-            f.write(b"\x89PNG\r\n\x1a\n")
-            f.write(chunk(b"IHDR", struct.pack(">IIBBBBB", self.width, self.height, 8, 2, 0, 0, 0)))
-            f.write(chunk(b"IDAT", zlib.compress(bytes(raw), 6)))
-            f.write(chunk(b"IEND", b""))
+        write_png_rgb(path, self.width, self.height, rgb)
 
     def at(self, x, y):
         return self.pixels[y * self.width + x]
@@ -305,18 +293,60 @@ class Shot:
         return Shot(right - left, bottom - top, rows)
 
 
+def write_png_rgb(path, width, height, rgb):
+    """An 8-bit RGB PNG of rows of packed R, G, B bytes."""
+    stride = 3 * width
+    raw = bytearray()
+    for y in range(height):
+        raw.append(0)
+        raw += rgb[y * stride:(y + 1) * stride]
+
+    def chunk(kind, body):
+        return struct.pack(">I", len(body)) + kind + body + struct.pack(">I", zlib.crc32(kind + body))
+
+    with open(path, "wb") as f:
+        f.write(b"\x89PNG\r\n\x1a\n")
+        f.write(chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0)))
+        f.write(chunk(b"IDAT", zlib.compress(bytes(raw), 6)))
+        f.write(chunk(b"IEND", b""))
+
+
+def xwd_to_png(data, path):
+    """Writes an xwd picture of 32 bits a pixel as a PNG straight from its bytes; False for
+    other layouts (Shot.from_xwd reads those)."""
+    header = struct.unpack(">25I", data[:100])
+    header_size, depth, width, height = header[0], header[3], header[4], header[5]
+    byte_order, bits_per_pixel, bytes_per_line, ncolors = header[7], header[11], header[12], header[19]
+    if bits_per_pixel != 32 or depth != 24 or bytes_per_line != 4 * width:
+        return False
+    start = header_size + 12 * ncolors
+    raw = data[start:start + bytes_per_line * height]
+    if len(raw) != bytes_per_line * height:
+        raise ValueError("a short xwd picture")
+    rgb = bytearray(3 * width * height)
+    r, g, b = (2, 1, 0) if byte_order == 0 else (1, 2, 3)
+    rgb[0::3], rgb[1::3], rgb[2::3] = raw[r::4], raw[g::4], raw[b::4]
+    write_png_rgb(path, width, height, rgb)
+    return True
+
+
 def _words(raw, little):
-    words = struct.unpack(f"{'<' if little else '>'}{len(raw) // 4}I", bytes(raw))
-    return [w & 0xFFFFFF for w in words]
+    raw = bytearray(raw)
+    raw[3 if little else 0::4] = bytes(len(raw) // 4)  # the unused high byte
+    return list(struct.unpack(f"{'<' if little else '>'}{len(raw) // 4}I", raw))
 
 
 def _rgb_to_ints(rgb):
+    """0xRRGGBB integers of packed R, G, B bytes, as an array of unsigned 32-bit integers."""
     n = len(rgb) // 3
-    quad = bytearray(4 * n)
-    quad[1::4] = rgb[0::3]
-    quad[2::4] = rgb[1::3]
-    quad[3::4] = rgb[2::3]
-    return list(struct.unpack(f">{n}I", bytes(quad)))
+    quad = bytearray(4 * n)  # little-endian words: blue, green, red, zero
+    quad[0::4] = rgb[2::3]
+    quad[1::4] = rgb[1::3]
+    quad[2::4] = rgb[0::3]
+    words = array.array("I", bytes(quad))
+    if sys.byteorder == "big":
+        words.byteswap()
+    return words
 
 
 def _unfilter(kind, row, prior, bpp=3):

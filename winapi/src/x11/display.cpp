@@ -217,6 +217,7 @@ class XDisplay final : public Display {
   xcb_window_t instanceWindow_ = 0;
   std::vector<TrayIcon> icons_;
   bool noTraySaid_ = false;
+  uint64_t noTraySince_ = 0;  // when an icon found no tray (0: it did, or none tried)
   xcb_window_t focused_ = 0;  // the surface that has the keyboard focus
   HWND lastActive_ = nullptr;
 
@@ -1274,6 +1275,15 @@ xcb_window_t XDisplay::TrayManager() {
 }
 
 void XDisplay::SyncTray() {
+  constexpr uint64_t kTrayGraceMs = 5000;
+  if (noTraySince_ && !noTraySaid_ && vd::Now() - noTraySince_ >= kTrayGraceMs) {
+    noTraySaid_ = true;
+    if (TrayManager()) {
+      for (TrayIcon &icon : icons_) icon.docked = false;
+    } else if (noTray_) {
+      noTray_();
+    }
+  }
   std::vector<TrayIconInfo> now = vd::TrayIcons();
   // Icons deleted by the program go.
   for (TrayIcon &icon : icons_) {
@@ -1310,11 +1320,13 @@ void XDisplay::SyncTray() {
 void XDisplay::DockIcon(TrayIcon &icon) {
   xcb_window_t manager = TrayManager();
   if (!manager) {
-    if (!noTraySaid_ && noTray_) noTray_();
-    noTraySaid_ = true;
-    icon.docked = true;  // until a tray announces itself (MANAGER)
+    // A panel started with the session may come up after us: it announces
+    // itself (MANAGER), and only a tray still missing a while later is told.
+    if (!noTraySince_) noTraySince_ = std::max<uint64_t>(vd::Now(), 1);
+    icon.docked = true;
     return;
   }
+  noTraySince_ = 0;
   if (!icon.window) {
     icon.window = xcb_generate_id(c_);
     ownIds_.insert(icon.window);

@@ -20,6 +20,9 @@ import struct
 import sys
 import zlib
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "art"))
+import help_topics  # noqa: E402
+
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 RES = os.path.join(ROOT, "res")
 BITMAP_DIR = "bitmaps"  # under res/
@@ -1423,6 +1426,8 @@ def build():
         art["dialog_icons"][rid] = rows
         files[dialog_icon_path(rid)] = ico8(rows, DIALOG_PALETTE)
     files["dialog.rc"] = dialog_rc().encode("ascii")
+    topics = help_topics.read_file(os.path.join(RES, help_topics.SOURCE))
+    files["help.rc"] = help_topics.string_table(topics).encode("ascii")
     return files, art
 
 
@@ -1542,54 +1547,18 @@ def check_dialog_pictures(load, problems):
         problems.append("dialog.rc does not list exactly the dialog's %d pictures" % len(wanted))
     if '#include "dialog.rc"' not in main:
         problems.append("mivora.rc does not include dialog.rc")
+    if '#include "help.rc"' not in main:
+        problems.append("mivora.rc does not include help.rc")
     return read
-
-
-# The help file's topics: the context ids of the settings dialog's help table.
-HELP_SOURCE = "help/mivora-help.txt"
-HELP_CONTEXT_IDS = [100, 101, 102, 103, 111, 112, 115, 117, 118, 121, 122, 131, 133, 135, 137, 138, 140, 145,
-                    150, 152, 153, 154, 160, 161, 162, 163, 164, 165, 166, 170]
-
-
-def read_help(text):
-    """{context id: (title, [paragraphs])} as the format at the top of the file
-    describes it; raises ValueError on a line it does not allow."""
-    topics, current = {}, None
-    for number, raw in enumerate(text.splitlines(), 1):
-        line = raw.strip()
-        if raw.startswith(";"):
-            continue
-        if line.startswith("["):
-            close = line.find("]")
-            if close < 2 or not line[1:close].isdigit():
-                raise ValueError("line %d: a topic starts with [N]" % number)
-            cid = int(line[1:close])
-            if cid in topics:
-                raise ValueError("line %d: a second topic for %d" % (number, cid))
-            current = topics[cid] = (line[close + 1:].strip(), [""])
-        elif current is None:
-            if line:
-                raise ValueError("line %d: text before the first topic" % number)
-        elif line:
-            paragraphs = current[1]
-            paragraphs[-1] = (paragraphs[-1] + " " + line).strip()
-        elif current[1][-1]:
-            current[1].append("")
-    return {cid: (title, [p for p in paras if p]) for cid, (title, paras) in topics.items()}
 
 
 def check_help(load, problems):
     try:
-        topics = read_help(load(HELP_SOURCE).decode("ascii"))
+        topics = help_topics.read(load(help_topics.SOURCE).decode("ascii"))
     except (OSError, UnicodeDecodeError, ValueError) as e:
-        problems.append("%s: %s" % (HELP_SOURCE, e))
+        problems.append("%s: %s" % (help_topics.SOURCE, e))
         return
-    if sorted(topics) != HELP_CONTEXT_IDS:
-        problems.append("%s: topics %s, wanted the context ids %s" % (HELP_SOURCE, sorted(topics), HELP_CONTEXT_IDS))
-    for cid, (title, paragraphs) in sorted(topics.items()):
-        words = sum(len(p.split()) for p in paragraphs)
-        if not title or not paragraphs or words > 90:
-            problems.append("%s: topic %d needs a title and a short text (%d words)" % (HELP_SOURCE, cid, words))
+    problems.extend("%s: %s" % (help_topics.SOURCE, p) for p in help_topics.problems(topics))
 
 
 def check():
@@ -1710,7 +1679,7 @@ def check():
         print("make_art: " + p, file=sys.stderr)
     if problems:
         return 1
-    print("make_art: %d bitmaps and icons, bitmaps.rc, dialog.rc, the 2 program icons and the help topics are in order"
+    print("make_art: %d bitmaps and icons, bitmaps.rc, dialog.rc, the 2 program icons, the help topics and help.rc are in order"
           % checked)
     return 0
 

@@ -78,6 +78,7 @@ void Cleanup() {
   DeleteObject(SpriteRegion);
   if (AboutFont) DeleteObject(AboutFont);
   AboutFont = 0;
+  CloseHelpPopup();
   for (UINT_PTR id = TIMER_TICK; id <= TIMER_WEAKEN; ++id) KillTimer(MainWindow, id);
   DeleteSpriteObjects();
 }
@@ -218,6 +219,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE prevInstance, LPSTR cmdLine, in
   wc.hbrBackground = (HBRUSH)GetStockObject(WHITE_BRUSH);
   wc.lpszClassName = MAIN_CLASS_NAME;
   RegisterClassExA(&wc);
+  RegisterHelpPopupClass();
+  char programPath[MAX_PATH];
+  DWORD length = GetModuleFileNameA(NULL, programPath, MAX_PATH);
+  FindHelpFile(length > 0 && length < MAX_PATH ? programPath : "");
 
   HWND hwnd = CreateWindowExA(0, MAIN_CLASS_NAME, MAIN_WINDOW_TITLE, WS_OVERLAPPEDWINDOW, 100, 100, 550, 400, NULL,
                               NULL, instance, NULL);

@@ -180,15 +180,19 @@ TEST_F(DialogManagerTest, ADisabledStaticSendsNothingAndItsParentGetsTheMouse) {
   EXPECT_EQ(dialogMessages, std::vector<UINT>{WM_LBUTTONDOWN});
 }
 
-TEST_F(DialogManagerTest, APictureStaticTakesThePictureSizeInsideItsEdge) {
+// The window takes the picture's size, its static edge drawn over the picture's outer pixels.
+TEST_F(DialogManagerTest, APictureStaticsWindowTakesThePictureSizeEdgeIncluded) {
   Create();
-  RECT client;
+  RECT window, client;
+  GetWindowRect(Item(IDC_FALLING_PICTURE), &window);
   GetClientRect(Item(IDC_FALLING_PICTURE), &client);
-  EXPECT_EQ(client.right, 64);
-  EXPECT_EQ(client.bottom, 32);
-  GetClientRect(Item(IDC_TYPE1_ICON), &client);
-  EXPECT_EQ(client.right, 32);
-  EXPECT_EQ(client.bottom, 32);
+  EXPECT_EQ(window.right - window.left, 64);
+  EXPECT_EQ(window.bottom - window.top, 32);
+  EXPECT_EQ(client.right, 62);
+  EXPECT_EQ(client.bottom, 30);
+  GetWindowRect(Item(IDC_TYPE1_ICON), &window);
+  EXPECT_EQ(window.right - window.left, 32);
+  EXPECT_EQ(window.bottom - window.top, 32);
   EXPECT_NE(SendMessageA(Item(IDC_FALLING_PICTURE), STM_GETIMAGE, IMAGE_BITMAP, 0), 0);
 }
 

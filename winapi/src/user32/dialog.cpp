@@ -369,11 +369,13 @@ POINT DialogPosition(const DialogTemplate &t, HWND owner, SIZE size, int frameLe
 void CreateControls(HWND dialog, HINSTANCE instance, const DialogTemplate &t, DialogState &state) {
   HWND defaultButton = nullptr;
   for (const ItemTemplate &item : t.items) {
-    RECT rc{item.x, item.y, item.x + item.cx, item.y + item.cy};
-    MapDialogRect(dialog, &rc);
+    // The point and the size are mapped each on its own, as Win32 does: the
+    // size is not the difference of two mapped corners, which can be a pixel more.
+    int x = MulDiv(item.x, state.baseX, 4), y = MulDiv(item.y, state.baseY, 8);
+    int cx = MulDiv(item.cx, state.baseX, 4), cy = MulDiv(item.cy, state.baseY, 8);
     HWND child = CreateWindowExA(item.exStyle | WS_EX_NOPARENTNOTIFY, item.cls.c_str(), item.text.c_str(),
-                                 item.style | WS_CHILD, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top,
-                                 dialog, reinterpret_cast<HMENU>(intptr_t(item.id)), instance, nullptr);
+                                 item.style | WS_CHILD, x, y, cx, cy, dialog, reinterpret_cast<HMENU>(intptr_t(item.id)),
+                                 instance, nullptr);
     if (!child) continue;
     SetWindowContextHelpId(child, item.helpId);
     if (state.font) SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(state.font), FALSE);

@@ -7,8 +7,9 @@ packages=(build-essential cmake ninja-build pkg-config python3
   libgtest-dev libbenchmark-dev g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 mingw-w64-tools
   g++-mingw-w64-i686 binutils-mingw-w64-i686)
 # Debian's wine64 alone has no "wine" command; xwd is in x11-apps; imagemagick's
-# convert turns screenshots into PNGs for scripts/make-pictures.sh.
-if [ "${1:-}" = wine ]; then packages+=(wine wine64 xvfb x11-apps xdotool imagemagick); fi
+# convert turns screenshots into PNGs for scripts/make-pictures.sh; fonts-wine holds the fonts Wine
+# lays dialogs out with (the suite copies them into its prefix).
+if [ "${1:-}" = wine ]; then packages+=(wine wine64 fonts-wine xvfb x11-apps xdotool imagemagick); fi
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

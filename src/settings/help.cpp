@@ -122,7 +122,6 @@ void RegisterHelpPopupClass() {
   WNDCLASSEXA wc;
   std::memset(&wc, 0, sizeof wc);
   wc.cbSize = sizeof wc;
-  wc.style = CS_SAVEBITS;
   wc.lpfnWndProc = HelpPopupProc;
   wc.hInstance = Instance;
   wc.hCursor = LoadCursorA(NULL, IDC_ARROW);

@@ -323,4 +323,24 @@ TEST_F(DialogPixelsTest, TheDialogFontGivesTheUsualBaseUnitsAndTheDialogIsCentre
   EXPECT_EQ(window.top, (768 - 28 - height) / 2);
 }
 
+// Start-up gives the dialog's class the program's icon; the caption shows it small at its left end,
+// the title after it.
+TEST_F(DialogPixelsTest, TheCaptionShowsTheProgramsSmallIconLeftOfTheTitle) {
+  int pink = 0, pinkBeyond = 0;
+  ShowDialog();
+  Check([&] {
+    RECT r = DialogRect();
+    int frame = 4, bar = 18;
+    for (int y = r.top + frame; y < r.top + frame + bar; ++y)
+      for (int x = r.left + frame; x < r.right - frame; ++x) {
+        uint32_t p = vd::Pixel(x, y);
+        int red = int(p >> 16), green = int((p >> 8) & 255);
+        if (red > green + 40) ++(x < r.left + frame + 2 + 16 ? pink : pinkBeyond);
+      }
+  });
+  RunScript();
+  EXPECT_GT(pink, 60);       // the blossom's petals
+  EXPECT_EQ(pinkBeyond, 0);  // nothing else of the bar is pink
+}
+
 }  // namespace

@@ -94,8 +94,12 @@ void Shutdown() {
 void ToggleSettingsDialog() {
   if (IsWindowVisible(SettingsDialog))
     SetWindowPos(SettingsDialog, HWND_TOP, 0, 0, 300, 200, DIALOG_HIDE_FLAGS);
-  else
+  else {
     SetWindowPos(SettingsDialog, HWND_TOP, 0, 0, 300, 200, DIALOG_SHOW_FLAGS);
+    // Shown from the icon, the dialog is active in this program only: the
+    // foreground is still the taskbar's, and the caption would show inactive.
+    SetForegroundWindow(SettingsDialog);
+  }
 }
 
 void ShowTrayMenu() {

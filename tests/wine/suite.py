@@ -721,10 +721,15 @@ def check_dialog_shows(ctx):
         return SKIP
     controls = dialog.get("controls", [])
     needed = [FALLING_BOX, SAVE_BUTTON, 1]
+    # The caption's colour right of the title: grey when painted inactive.
+    rect = dialog.get("rect") or [0, 0, 0, 0]
+    caption = ctx.shot("dialog").at(rect[0] + (rect[2] - rect[0]) // 2, rect[1] + 12) if dialog.get("rect") else 0
+    red, green, blue = caption >> 16, (caption >> 8) & 255, caption & 255
+    active = not (red == green == blue)
     print(f"double-click on the icon: dialog \"Mivora\" at {dialog.get('rect')} after {dialog.get('shown_after')} s "
           f"with {len(controls)} controls, {'all' if all(n in controls for n in needed) else 'not all'} of "
-          f"{needed}; see {ctx.path('dialog')}")
-    return 0 if len(controls) >= 30 and all(n in controls for n in needed) else 1
+          f"{needed}; caption {'active' if active else 'inactive'} (#{caption:06x}); see {ctx.path('dialog')}")
+    return 0 if len(controls) >= 30 and all(n in controls for n in needed) and active else 1
 
 
 def check_falling_box(ctx):

@@ -228,10 +228,16 @@ class WineSession:
         return Shot.from_xwd(data) if data else None
 
     def screenshot(self):
-        """The whole screen as a Shot, read with xwd."""
-        data = subprocess.run(["xwd", "-root", "-silent"], env=self.env, timeout=30,
-                              stdout=subprocess.PIPE, check=True).stdout
-        return Shot.from_xwd(data)
+        """The whole screen as a Shot, read with xwd. A window that goes away while xwd reads the
+        screen can fail the read (BadDrawable); it is tried once more then."""
+        for attempt in range(2):
+            result = subprocess.run(["xwd", "-root", "-silent"], env=self.env, timeout=30,
+                                    stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+            if result.returncode == 0 or attempt == 1:
+                break
+        if result.returncode != 0:
+            raise RuntimeError("xwd -root failed: " + result.stderr.decode(errors="replace").strip())
+        return Shot.from_xwd(result.stdout)
 
 
 def stop_process(p, grace=5):

@@ -95,10 +95,14 @@ void ToggleSettingsDialog() {
   if (IsWindowVisible(SettingsDialog))
     SetWindowPos(SettingsDialog, HWND_TOP, 0, 0, 300, 200, DIALOG_HIDE_FLAGS);
   else {
-    SetWindowPos(SettingsDialog, HWND_TOP, 0, 0, 300, 200, DIALOG_SHOW_FLAGS);
-    // Shown from the icon, the dialog is active in this program only: the
-    // foreground is still the taskbar's, and the caption would show inactive.
+    // A click on the icon gives the foreground to the taskbar, and the hidden
+    // dialog may still be this program's active window (its template sets the
+    // foreground when it is created): showing it would change no activation,
+    // and its caption would keep the inactive look. So the activation leaves
+    // it first, and it comes back to it as the foreground window.
+    if (GetActiveWindow() == SettingsDialog) SetActiveWindow(MainWindow);
     SetForegroundWindow(SettingsDialog);
+    SetWindowPos(SettingsDialog, HWND_TOP, 0, 0, 300, 200, DIALOG_SHOW_FLAGS);
   }
 }
 

@@ -12,7 +12,8 @@ calls=(RegisterClassExA CreateWindowExA DefWindowProcA ShowWindow SetWindowPos I
   DeleteObject GetObjectA CreateCompatibleBitmap CreateCompatibleDC SelectObject GetMapMode SetMapMode BitBlt
   DeleteDC SelectClipRgn SaveDC RestoreDC SetGraphicsMode ModifyWorldTransform SetViewportOrgEx SetWindowOrgEx
   DPtoLP CreateFontIndirectA GetTextMetricsA GetDlgItem GetClientRect SetBkMode DrawTextA EndDialog
-  CheckDlgButton IsDlgButtonChecked CheckRadioButton SetWindowTextA DialogBoxParamA WinHelpA
+  CheckDlgButton IsDlgButtonChecked CheckRadioButton SetWindowTextA DialogBoxParamA WinHelpA LoadStringA
+  GetModuleFileNameA GetFileAttributesA ChildWindowFromPointEx
   GetAncestor SendMessageTimeoutA RedrawWindow ExcludeClipRect CreateDIBSection)
 # The 64-bit and the 32-bit executable each read by their own toolchain's objdump.
 objdump=x86_64-w64-mingw32-objdump

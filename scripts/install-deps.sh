@@ -11,11 +11,12 @@ packages=(build-essential cmake ninja-build pkg-config python3
   libgtest-dev libbenchmark-dev g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 mingw-w64-tools
   g++-mingw-w64-i686 binutils-mingw-w64-i686)
 # Debian's wine64 alone has no "wine" command; xwd is in x11-apps; imagemagick's
-# convert turns screenshots into PNGs for scripts/make-pictures.sh.
+# convert turns screenshots into PNGs for scripts/make-pictures.sh; fonts-wine holds the fonts Wine
+# lays dialogs out with (the suite copies them into its prefix).
 # xprop and xwininfo are in x11-utils, xsetroot in x11-xserver-utils.
 for set in "$@"; do
   case "$set" in
-    wine) packages+=(wine wine64 xvfb x11-apps xdotool imagemagick) ;;
+    wine) packages+=(wine wine64 fonts-wine xvfb x11-apps xdotool imagemagick) ;;
     x11) packages+=(openbox trayer picom wmctrl xdotool x11-apps x11-utils x11-xserver-utils xvfb imagemagick xsnow) ;;
     # convert makes the icons; dpkg-dev has dpkg-shlibdeps.
     package) packages+=(imagemagick dpkg-dev lintian) ;;

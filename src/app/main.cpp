@@ -78,6 +78,7 @@ void Cleanup() {
   DeleteObject(SpriteRegion);
   if (AboutFont) DeleteObject(AboutFont);
   AboutFont = 0;
+  CloseHelpPopup();
   for (UINT_PTR id = TIMER_TICK; id <= TIMER_WEAKEN; ++id) KillTimer(MainWindow, id);
   DeleteSpriteObjects();
 }
@@ -93,8 +94,16 @@ void Shutdown() {
 void ToggleSettingsDialog() {
   if (IsWindowVisible(SettingsDialog))
     SetWindowPos(SettingsDialog, HWND_TOP, 0, 0, 300, 200, DIALOG_HIDE_FLAGS);
-  else
+  else {
+    // A click on the icon gives the foreground to the taskbar, and the hidden
+    // dialog may still be this program's active window (its template sets the
+    // foreground when it is created): showing it would change no activation,
+    // and its caption would keep the inactive look. So the activation leaves
+    // it first, and it comes back to it as the foreground window.
+    if (GetActiveWindow() == SettingsDialog) SetActiveWindow(MainWindow);
+    SetForegroundWindow(SettingsDialog);
     SetWindowPos(SettingsDialog, HWND_TOP, 0, 0, 300, 200, DIALOG_SHOW_FLAGS);
+  }
 }
 
 void ShowTrayMenu() {
@@ -218,6 +227,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE prevInstance, LPSTR cmdLine, in
   wc.hbrBackground = (HBRUSH)GetStockObject(WHITE_BRUSH);
   wc.lpszClassName = MAIN_CLASS_NAME;
   RegisterClassExA(&wc);
+  RegisterHelpPopupClass();
+  char programPath[MAX_PATH];
+  DWORD length = GetModuleFileNameA(NULL, programPath, MAX_PATH);
+  FindHelpFile(length > 0 && length < MAX_PATH ? programPath : "");
 
   HWND hwnd = CreateWindowExA(0, MAIN_CLASS_NAME, MAIN_WINDOW_TITLE, WS_OVERLAPPEDWINDOW, 100, 100, 550, 400, NULL,
                               NULL, instance, NULL);

@@ -11,7 +11,6 @@
 #include "settings/settings.h"
 #include "sim/sim.h"
 
-#define HELP_FILE "Mivora.hlp"
 #define NUMBER_BUFFER 100  // at most 99 characters and the terminating NUL
 #define FIRST_TYPE_BUTTON IDC_TYPE1
 #define LAST_TYPE_BUTTON IDC_TYPE7
@@ -333,14 +332,6 @@ static INT_PTR OnSettingsCommand(HWND dialog, int id) {
   return FALSE;
 }
 
-static void ShowControlHelp(const HELPINFO *info) {
-  WinHelpA((HWND)info->hItemHandle, HELP_FILE, HELP_WM_HELP, (ULONG_PTR)SettingsHelpIds);
-}
-
-static void ShowContextHelp(HWND control) {
-  WinHelpA(control, HELP_FILE, HELP_CONTEXTMENU, (ULONG_PTR)SettingsHelpIds);
-}
-
 INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_INITDIALOG:
@@ -351,10 +342,10 @@ INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
       SendMessageA(MainWindow, WM_SYSCOMMAND, SC_CLOSE, 0);
       return FALSE;
     case WM_HELP:
-      ShowControlHelp((const HELPINFO *)lParam);
+      ShowControlHelp((HWND)((const HELPINFO *)lParam)->hItemHandle);
       return FALSE;
     case WM_CONTEXTMENU:
-      ShowContextHelp((HWND)wParam);
+      ShowContextHelp((HWND)wParam, lParam);
       return FALSE;
     case WM_COMMAND:
       return OnSettingsCommand(dialog, LOWORD(wParam));

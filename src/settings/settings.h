@@ -83,6 +83,24 @@ void PaintAboutBox();
 // (logicalInch nonzero) or its physical one. The caller deletes it.
 HFONT CreatePointFont(HDC dc, LPCSTR faceName, int height, int width, int style, int logicalInch);
 
+// Context help: WinHelpA with the help file beside the program when there is
+// one (its full name in HelpFile, found at start-up), otherwise the topic from
+// the program's string table in a popup of the class HELP_POPUP_CLASS.
+#define HELP_POPUP_CLASS "MivoraHelp"
+#define HELP_TOPIC_SIZE 1024
+extern char HelpFile[MAX_PATH];
+extern HWND HelpPopup;                          // the popup on the screen, NULL when none
+extern char HelpPopupTopic[HELP_TOPIC_SIZE];    // its topic: title, empty line, paragraphs
+extern HFONT HelpTitleFont;                     // the bold font of its title, while it is shown
+void FindHelpFile(LPCSTR programPath);
+void RegisterHelpPopupClass();
+DWORD HelpContextOf(HWND window);
+void ShowHelpPopup(DWORD context, POINT at, int above);
+void ShowControlHelp(HWND control);
+void ShowContextHelp(HWND window, LPARAM point);
+void CloseHelpPopup();
+LRESULT CALLBACK HelpPopupProc(HWND popup, UINT message, WPARAM wParam, LPARAM lParam);
+
 void ResetSettingsState();
 
 #endif

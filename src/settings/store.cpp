@@ -140,4 +140,8 @@ void ResetSettingsState() {
   std::memset(StoredSettings, 0, sizeof StoredSettings);
   AboutFont = 0;
   AboutText = 0;
+  HelpFile[0] = '\0';
+  HelpPopup = 0;
+  HelpPopupTopic[0] = '\0';
+  HelpTitleFont = 0;
 }

@@ -265,28 +265,32 @@ const Placed kLayout[] = {
     {1065, 6, 163, 22, 14, false},  {1087, 205, 216, 50, 14, false}, {-1, 6, 4, 259, 8, false},
 };
 
-TEST_F(DialogPixelsTest, EachControlStandsWhereMapDialogRectPutsItsTemplateRectangle) {
+// Win32 maps a control's point and its size each through the base units (not
+// its two corners, which can give a pixel more), and a picture static's window
+// takes its picture's size, the edge included.
+TEST_F(DialogPixelsTest, EachControlStandsAtItsMappedPointWithItsMappedSize) {
   std::vector<std::string> misplaced;
   int checkedControls = 0;
   Step([&] {
     POINT origin{0, 0};
     ClientToScreen(SettingsDialog, &origin);
+    RECT units{0, 0, 4, 8};
+    MapDialogRect(SettingsDialog, &units);
     for (const Placed &p : kLayout) {
       HWND c = GetDlgItem(SettingsDialog, p.id);
-      RECT expected{p.x, p.y, p.x + p.cx, p.y + p.cy};
-      MapDialogRect(SettingsDialog, &expected);
+      int x = MulDiv(p.x, units.right, 4), y = MulDiv(p.y, units.bottom, 8);
+      RECT expected{x, y, x + MulDiv(p.cx, units.right, 4), y + MulDiv(p.cy, units.bottom, 8)};
       RECT got{0, 0, 0, 0};
       GetWindowRect(c, &got);
       OffsetRect(&got, -origin.x, -origin.y);
-      if (p.icon) {
-        // An icon static takes its icon's size: 32 x 32 inside its one-pixel edge.
-        expected.right = expected.left + 34;
-        expected.bottom = expected.top + 34;
-      }
-      if (p.id == IDC_TICK_PICTURE) {
-        // So does a bitmap static: 64 x 32 where the template leaves 20 x 20 units.
-        expected.right = expected.left + 66;
-        expected.bottom = expected.top + 34;
+      // The dialog's icons are 32 x 32, its bitmaps 64 x 32 (the tick's where the template leaves 20 x 20 units).
+      char cls[16] = "";
+      GetClassNameA(c, cls, sizeof cls);
+      DWORD kind = std::strcmp(cls, "Static") == 0 ? DWORD(GetWindowLongA(c, GWL_STYLE)) & SS_TYPEMASK : 0;
+      EXPECT_EQ(kind == SS_ICON, p.icon) << p.id;
+      if (kind == SS_ICON || kind == SS_BITMAP) {
+        expected.right = expected.left + (kind == SS_ICON ? 32 : 64);
+        expected.bottom = expected.top + 32;
       }
       ++checkedControls;
       if (std::memcmp(&got, &expected, sizeof got) != 0)
@@ -317,6 +321,26 @@ TEST_F(DialogPixelsTest, TheDialogFontGivesTheUsualBaseUnitsAndTheDialogIsCentre
   int width = window.right - window.left, height = window.bottom - window.top;
   EXPECT_EQ(window.left, (1024 - width) / 2);
   EXPECT_EQ(window.top, (768 - 28 - height) / 2);
+}
+
+// Start-up gives the dialog's class the program's icon; the caption shows it small at its left end,
+// the title after it.
+TEST_F(DialogPixelsTest, TheCaptionShowsTheProgramsSmallIconLeftOfTheTitle) {
+  int pink = 0, pinkBeyond = 0;
+  ShowDialog();
+  Check([&] {
+    RECT r = DialogRect();
+    int frame = 4, bar = 18;
+    for (int y = r.top + frame; y < r.top + frame + bar; ++y)
+      for (int x = r.left + frame; x < r.right - frame; ++x) {
+        uint32_t p = vd::Pixel(x, y);
+        int red = int(p >> 16), green = int((p >> 8) & 255);
+        if (red > green + 40) ++(x < r.left + frame + 2 + 16 ? pink : pinkBeyond);
+      }
+  });
+  RunScript();
+  EXPECT_GT(pink, 60);       // the blossom's petals
+  EXPECT_EQ(pinkBeyond, 0);  // nothing else of the bar is pink
 }
 
 }  // namespace

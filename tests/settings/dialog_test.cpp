@@ -1,6 +1,11 @@
 // The settings dialog driven as a user drives it: presses at the controls'
 // places on the screen and keys, on the running program.
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <climits>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "geometry/geometry.h"
@@ -420,61 +425,110 @@ TEST_F(DialogTest, TheTypeIconSelectsItsTypeAndTheTypeInUseReloadsNothing) {
 
 // ---------------------------------------------------------------- help
 
-TEST(HelpIds, EveryControlOfTheTableHasATopicInTheHelpFile) {
+// The program's string table carries the help file's topics, word for word.
+TEST(HelpIds, EveryContextIdOfTheTableIsAStringOfTheProgramWithTheHelpFilesTopic) {
   int pairs = 0;
   for (const DWORD *p = SettingsHelpIds; p[0]; p += 2, ++pairs) {
     EXPECT_GE(p[1], 100u);
     EXPECT_LE(p[1], 170u);
-    EXPECT_FALSE(vd::HelpTopicText(p[1]).empty()) << p[1];
+    char topic[HELP_TOPIC_SIZE];
+    ASSERT_GT(LoadStringA(GetModuleHandleA(nullptr), UINT(p[1]), topic, sizeof topic), 0) << p[1];
+    EXPECT_EQ(topic, vd::HelpTopicText(p[1])) << p[1];
   }
   EXPECT_EQ(pairs, 64);
 }
 
-TEST_F(DialogTest, F1OnAControlShowsItsTopicInAPopupThatAKeyCloses) {
-  std::vector<vd::HelpCallRecord> calls;
-  HWND popup = nullptr, after = nullptr;
+TEST(HelpFile, FoundBesideTheProgramOnlyWhenAFileOfThatNameIsThere) {
+  char folder[] = "/tmp/mivora-help-XXXXXX";
+  ASSERT_NE(mkdtemp(folder), nullptr);
+  std::string program = std::string(folder) + "/mivora.exe", file = std::string(folder) + "/Mivora.hlp";
+  FindHelpFile(program.c_str());
+  std::string before = HelpFile;
+  mkdir(file.c_str(), 0700);  // a folder of that name is no help file
+  FindHelpFile(program.c_str());
+  std::string folderNamed = HelpFile;
+  rmdir(file.c_str());
+  std::fclose(std::fopen(file.c_str(), "w"));
+  FindHelpFile(program.c_str());
+  std::string found = HelpFile;
+  FindHelpFile("mivora.exe");  // no folder: none is looked at
+  std::string bare = HelpFile;
+  std::remove(file.c_str());
+  rmdir(folder);
+  EXPECT_EQ(before, "");
+  EXPECT_EQ(folderNamed, "");
+  EXPECT_EQ(found, file);
+  EXPECT_EQ(bare, "");
+}
+
+struct ShownHelp {
+  HWND popup = nullptr;
+  std::string text;
+  RECT rect{0, 0, 0, 0};
+};
+
+ShownHelp HelpOnTheScreen() {
+  ShownHelp h;
+  h.popup = FindWindowA(HELP_POPUP_CLASS, nullptr);
+  if (!h.popup || !IsWindowVisible(h.popup)) return ShownHelp();
+  char text[HELP_TOPIC_SIZE];
+  GetWindowTextA(h.popup, text, sizeof text);
+  h.text = text;
+  GetWindowRect(h.popup, &h.rect);
+  return h;
+}
+
+// Without a help file beside the program: its own popup, no WinHelp.
+TEST_F(DialogTest, F1OnAControlShowsItsTopicBelowItInAPopupThatAKeyCloses) {
+  ShownHelp shown, after;
+  RECT control{0, 0, 0, 0};
   ShowDialog();
   Click(IDC_FLOWERS);
   Key(VK_F1);
   Check([&] {
-    calls = vd::HelpCalls();
-    popup = vd::HelpPopup();
+    shown = HelpOnTheScreen();
+    GetWindowRect(Control(IDC_FLOWERS), &control);
   });
   Key(VK_ESCAPE);
-  Check([&] { after = vd::HelpPopup(); });
+  Check([&] { after = HelpOnTheScreen(); });
   RunScript();
-  ASSERT_EQ(calls.size(), 1u);
-  EXPECT_EQ(calls[0].hwnd, GetDlgItem(SettingsDialog, IDC_FLOWERS));
-  EXPECT_EQ(calls[0].file, "Mivora.hlp");
-  EXPECT_EQ(calls[0].command, UINT(HELP_WM_HELP));
-  EXPECT_EQ(calls[0].data, reinterpret_cast<ULONG_PTR>(SettingsHelpIds));
-  EXPECT_EQ(calls[0].contextId, 111u);
-  EXPECT_EQ(calls[0].topic.substr(0, 22), "Flowers on the branch\n");
-  EXPECT_TRUE(calls[0].shown);
-  EXPECT_NE(popup, nullptr);
-  EXPECT_EQ(after, nullptr);
+  ASSERT_NE(shown.popup, nullptr);
+  EXPECT_EQ(shown.text, vd::HelpTopicText(111));
+  EXPECT_EQ(shown.text.substr(0, 22), "Flowers on the branch\n");
+  EXPECT_EQ(shown.rect.left, control.left);
+  EXPECT_EQ(shown.rect.top, control.bottom + 2);
+  EXPECT_EQ(after.popup, nullptr);
+  EXPECT_TRUE(vd::HelpCalls().empty());
+  EXPECT_EQ(Settings.flowersPerBranch, 1);  // the Esc closed the popup and nothing else
 }
 
-TEST_F(DialogTest, RightClickOffersWhatsThisAndThenTheTopic) {
-  std::vector<vd::HelpCallRecord> calls;
-  std::vector<vd::MenuRecord> menus;
+TEST_F(DialogTest, RightClickOnAPictureShowsItsTopicAtThePointerAndAClickElsewhereClosesIt) {
+  ShownHelp shown, after;
+  size_t menus = 0;
   ShowDialog();
-  Step([] { vd::ChooseMenuItem(vd::kWhatsThisCommand); });
   RightClick(IDC_WIND_PICTURE);
   Check([&] {
-    calls = vd::HelpCalls();
-    menus = vd::Menus();
+    shown = HelpOnTheScreen();
+    menus = vd::Menus().size();
   });
+  Step([] {
+    vd::MouseDown(900, 100);
+    vd::MouseUp(900, 100);
+  });
+  Check([&] { after = HelpOnTheScreen(); });
   RunScript();
-  ASSERT_EQ(calls.size(), 1u);
-  EXPECT_EQ(calls[0].command, UINT(HELP_CONTEXTMENU));
-  EXPECT_EQ(calls[0].hwnd, GetDlgItem(SettingsDialog, IDC_WIND_PICTURE));
-  EXPECT_EQ(calls[0].contextId, 135u);
-  ASSERT_EQ(menus.size(), 1u);
+  ASSERT_NE(shown.popup, nullptr);
+  EXPECT_EQ(shown.text, vd::HelpTopicText(135));
+  POINT pointer = Center(IDC_WIND_PICTURE);
+  EXPECT_EQ(shown.rect.left, pointer.x);
+  EXPECT_EQ(shown.rect.top, pointer.y);
+  EXPECT_EQ(menus, 0u);
+  EXPECT_EQ(after.popup, nullptr);
+  EXPECT_TRUE(vd::HelpCalls().empty());
 }
 
-TEST_F(DialogTest, TheCaptionHelpButtonThenAClickOnADisabledLabelAsksForItsHelp) {
-  std::vector<vd::HelpCallRecord> calls;
+TEST_F(DialogTest, TheCaptionHelpButtonThenAClickOnADisabledLabelShowsItsTopic) {
+  ShownHelp shown;
   ShowDialog();
   Step([] {
     RECT r;
@@ -485,13 +539,44 @@ TEST_F(DialogTest, TheCaptionHelpButtonThenAClickOnADisabledLabelAsksForItsHelp)
     vd::MouseUp(x, y);
   });
   Click(IDC_FALL_SPEED_ICON);
+  Check([&] { shown = HelpOnTheScreen(); });
+  RunScript();
+  EXPECT_EQ(shown.text, vd::HelpTopicText(117));
+  EXPECT_EQ(Settings.fallSpeed, 4);  // the click asked for help and did nothing else
+}
+
+// A right click on a disabled label reaches the dialog, which finds the label under the pointer.
+TEST_F(DialogTest, RightClickOnADisabledLabelShowsTheLabelsTopic) {
+  ShownHelp shown;
+  ShowDialog();
+  RightClick(IDC_BRANCH_X_ICON);
+  Check([&] { shown = HelpOnTheScreen(); });
+  RunScript();
+  EXPECT_EQ(shown.text, vd::HelpTopicText(122));
+}
+
+// With a help file beside the program, WinHelpA shows it, as before.
+TEST_F(DialogTest, WithAHelpFileBesideTheProgramF1AndRightClickGoToWinHelp) {
+  std::vector<vd::HelpCallRecord> calls;
+  ShowDialog();
+  Step([] { std::strcpy(HelpFile, "C:\\Program Files\\Mivora\\Mivora.hlp"); });
+  Click(IDC_FLOWERS);
+  Key(VK_F1);
+  Key(VK_ESCAPE);
+  Step([] { vd::ChooseMenuItem(vd::kWhatsThisCommand); });
+  RightClick(IDC_WIND_PICTURE);
   Check([&] { calls = vd::HelpCalls(); });
   RunScript();
-  ASSERT_EQ(calls.size(), 1u);
+  ASSERT_EQ(calls.size(), 2u);
+  EXPECT_EQ(calls[0].hwnd, GetDlgItem(SettingsDialog, IDC_FLOWERS));
+  EXPECT_EQ(calls[0].file, "C:\\Program Files\\Mivora\\Mivora.hlp");
   EXPECT_EQ(calls[0].command, UINT(HELP_WM_HELP));
-  EXPECT_EQ(calls[0].hwnd, GetDlgItem(SettingsDialog, IDC_FALL_SPEED_ICON));
-  EXPECT_EQ(calls[0].contextId, 117u);
-  EXPECT_EQ(Settings.fallSpeed, 4);  // the click asked for help and did nothing else
+  EXPECT_EQ(calls[0].data, reinterpret_cast<ULONG_PTR>(SettingsHelpIds));
+  EXPECT_EQ(calls[0].contextId, 111u);
+  EXPECT_EQ(calls[1].command, UINT(HELP_CONTEXTMENU));
+  EXPECT_EQ(calls[1].hwnd, GetDlgItem(SettingsDialog, IDC_WIND_PICTURE));
+  EXPECT_EQ(calls[1].contextId, 135u);
+  EXPECT_EQ(FindWindowA(HELP_POPUP_CLASS, nullptr), nullptr);
 }
 
 }  // namespace

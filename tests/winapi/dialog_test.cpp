@@ -180,15 +180,19 @@ TEST_F(DialogManagerTest, ADisabledStaticSendsNothingAndItsParentGetsTheMouse) {
   EXPECT_EQ(dialogMessages, std::vector<UINT>{WM_LBUTTONDOWN});
 }
 
-TEST_F(DialogManagerTest, APictureStaticTakesThePictureSizeInsideItsEdge) {
+// The window takes the picture's size, its static edge drawn over the picture's outer pixels.
+TEST_F(DialogManagerTest, APictureStaticsWindowTakesThePictureSizeEdgeIncluded) {
   Create();
-  RECT client;
+  RECT window, client;
+  GetWindowRect(Item(IDC_FALLING_PICTURE), &window);
   GetClientRect(Item(IDC_FALLING_PICTURE), &client);
-  EXPECT_EQ(client.right, 64);
-  EXPECT_EQ(client.bottom, 32);
-  GetClientRect(Item(IDC_TYPE1_ICON), &client);
-  EXPECT_EQ(client.right, 32);
-  EXPECT_EQ(client.bottom, 32);
+  EXPECT_EQ(window.right - window.left, 64);
+  EXPECT_EQ(window.bottom - window.top, 32);
+  EXPECT_EQ(client.right, 62);
+  EXPECT_EQ(client.bottom, 30);
+  GetWindowRect(Item(IDC_TYPE1_ICON), &window);
+  EXPECT_EQ(window.right - window.left, 32);
+  EXPECT_EQ(window.bottom - window.top, 32);
   EXPECT_NE(SendMessageA(Item(IDC_FALLING_PICTURE), STM_GETIMAGE, IMAGE_BITMAP, 0), 0);
 }
 
@@ -572,11 +576,38 @@ TEST(HelpTopics, CommentsTitlesParagraphsAndStrayLines) {
 
 // ---------------------------------------------------------------- the look
 
+// Focus rectangles stay hidden (UISF_HIDEFOCUS) until the keyboard moves the focus;
+// the dotted line then shows, and stays.
+TEST_F(DialogManagerTest, TheFocusRectangleShowsOnlyOnceTheKeyboardMovesTheFocus) {
+  Create();
+  SetFocus(Item(IDC_ABOUT));
+  Pump();
+  RECT about;
+  GetWindowRect(Item(IDC_ABOUT), &about);
+  LRESULT before = SendMessageA(dialog, WM_QUERYUISTATE, 0, 0);
+  uint32_t hidden = vd::Pixel(about.left + 4, about.top + 4);
+  KeyWith(VK_SHIFT, VK_TAB);
+  Key(VK_TAB);
+  Pump();
+  EXPECT_EQ(GetFocus(), Item(IDC_ABOUT));
+  EXPECT_EQ(before, LRESULT(UISF_HIDEFOCUS | UISF_HIDEACCEL));
+  EXPECT_EQ(SendMessageA(dialog, WM_QUERYUISTATE, 0, 0), LRESULT(UISF_HIDEACCEL));
+  EXPECT_EQ(hidden, 0xC0C0C0u);
+  EXPECT_EQ(vd::Pixel(about.left + 4, about.top + 4), 0x000000u);
+  EXPECT_EQ(vd::Pixel(about.left + 5, about.top + 4), 0xC0C0C0u);
+  SetFocus(Item(IDC_SAVE));  // a click's focus change keeps the cues shown
+  Pump();
+  RECT save;
+  GetWindowRect(Item(IDC_SAVE), &save);
+  EXPECT_EQ(vd::Pixel(save.left + 4, save.top + 4), 0x000000u);
+}
+
 TEST_F(DialogManagerTest, ControlsAreDrawnInTheClassic3DLook) {
   Create();
   CheckDlgButton(dialog, IDC_FALLING, BST_CHECKED);
   CheckDlgButton(dialog, IDC_WIND, BST_UNCHECKED);
   SetFocus(Item(IDC_ABOUT));
+  SendMessageA(dialog, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);  // as after a key
   Pump();
   auto origin = [&](int id) {
     POINT p{0, 0};

@@ -73,6 +73,12 @@ AFTER_MOVE = [29.0, 29.5]
 EXIT_AT = 30.5  # or as soon as the dialog's part is played
 FALLING_BOX = 1013   # the settings dialog's falling-petals check box
 SAVE_BUTTON = 1074   # and its Save settings button
+FLOWERS_BOX = 1049   # its flowers edit box, help context 111
+WIND_PICTURE = 1043  # its wind picture, help context 135
+ABOUT_BUTTON = 1052  # its About... button
+HELP_CLASS = "MivoraHelp"  # the class of the program's help popup
+HELP_ASKED = [("f1", FLOWERS_BOX, 111), ("right-click", WIND_PICTURE, 135)]
+DIALOGS = [("settings", "Mivora"), ("about", "About Mivora")]
 QUIET = 0.4  # seconds after a window change before a screenshot counts
 MIN_QUIET_SHOTS = 20  # of the 42 the window check may use; most are clear of every window change
 
@@ -97,8 +103,9 @@ def run(args):
     for name in os.listdir(results):
         if name.endswith((".png", ".json", ".log", ".txt")):
             os.remove(os.path.join(results, name))
-    missing = winerun.missing_tools()
-    for exe in (args.exe, args.scene):
+    missing = winerun.missing_tools() + winerun.missing_fonts()
+    args.layout = os.path.abspath(args.layout) if args.layout else None
+    for exe in (args.exe, args.scene) + ((args.layout,) if args.layout else ()):
         if not os.path.exists(exe):
             missing.append(f"{exe}: build it with scripts/build-windows.sh")
     if missing:
@@ -169,7 +176,7 @@ def session(wine, args, results, record):
     icon = find_tray_icon(results)
     record["tray_icon"] = icon
     if icon and args.dialog:
-        dialog_phase(wine, record, icon, shot, now, scene_log)
+        dialog_phase(wine, args, record, icon, shot, now, scene_log)
 
     # Right-click the icon, pick "Exit" from the menu.
     if icon:
@@ -230,7 +237,7 @@ def control(dialog, ident):
     return None
 
 
-def dialog_phase(wine, record, icon, shot, now, scene_log):
+def dialog_phase(wine, args, record, icon, shot, now, scene_log):
     """A double-click on the icon, a click on the falling-petals box, a click on Save settings."""
     since = now()
     wine.xdotool("mousemove", *centre(icon))
@@ -262,6 +269,86 @@ def dialog_phase(wine, record, icon, shot, now, scene_log):
         pause(1.0)
         code, out = wine.reg_query(SETTINGS_KEY, SETTINGS_VALUE)
         record["saved_value"] = {"code": code, "hex": stored_hex(out)}
+    help_phase(wine, record, dialog, shot, now, scene_log)
+    if args.layout:
+        layout_phase(wine, record, dialog, args.layout, os.path.dirname(scene_log))
+
+
+def help_popups(scene_log, since):
+    """[(seconds, popup window)] of the snapshots after `since` that show the program's help popup,
+    and the seconds of the snapshots that show none."""
+    shown, none = [], []
+    for ms, windows in snapshots(scene_log):
+        if ms / 1000.0 < since:
+            continue
+        popups = [w for w in windows if w["class"] == HELP_CLASS and w["visible"]]
+        if popups:
+            shown.append((ms / 1000.0, popups[0]))
+        else:
+            none.append(ms / 1000.0)
+    return shown, none
+
+
+def help_phase(wine, record, dialog, shot, now, scene_log):
+    """F1 on the flowers box, closed by Esc; a right click on the wind picture, closed by a click
+    on the popup. Each popup is seen in the scene's snapshots and in a screenshot."""
+    record["help"] = {}
+    for way, ident, context in HELP_ASKED:
+        target = control(dialog, ident)
+        if not target:
+            continue
+        x, y = centre(target["rect"])
+        wine.xdotool("mousemove", x, y)
+        if way == "f1":
+            wine.xdotool("click", "1")
+            pause(0.3)
+            asked = now()
+            wine.xdotool("key", "F1")
+        else:
+            asked = now()
+            wine.xdotool("click", "3")
+        wait_for(lambda: bool(help_popups(scene_log, asked)[0]), 5)
+        pause(0.4)
+        shot(f"help-{way}")
+        shown = help_popups(scene_log, asked)[0]
+        if shown:
+            # The popup's own window as well: on Xvfb the screen sometimes shows a popup over the
+            # dialog black although the popup holds its picture.
+            alone = wine.window_shot(shown[-1][1]["title"].split("?")[0])
+            if alone:
+                alone.write_png(os.path.join(os.path.dirname(scene_log), f"help-{way}-window.png"))
+        entry = {"context": context, "control": target["rect"], "asked": round(asked, 3)}
+        if shown:
+            seen, popup = shown[-1]
+            entry.update(popup=popup["rect"], title=popup["title"], shown_after=round(seen - asked, 2))
+            closed = now()
+            if way == "f1":
+                wine.xdotool("key", "Escape")
+            else:
+                wine.xdotool("mousemove", *centre(popup["rect"]))
+                wine.xdotool("click", "1")
+            gone = wait_for(lambda: bool(help_popups(scene_log, closed + 0.05)[1]), 5)
+            entry["gone_after"] = round(now() - closed, 2) if gone else None
+        record["help"][way] = entry
+
+
+def layout_phase(wine, record, dialog, helper, results):
+    """The controls of the settings dialog, then of the about box (opened by About..., closed by
+    Enter on its OK), as the layout helper lists them under Wine."""
+    record["layout"] = {}
+    about = control(dialog, ABOUT_BUTTON)
+    for name, title in DIALOGS:
+        if name == "about":
+            if not about:
+                break
+            wine.xdotool("mousemove", *centre(about["rect"]))
+            wine.xdotool("click", "1")
+        out = os.path.join(results, f"layout-{name}.txt")
+        code = wine.run(["wine", helper, title, winerun.windows_path(out)], timeout=60, log="layout.log")
+        record["layout"][name] = {"code": code, "file": os.path.basename(out)}
+    if about:
+        wine.xdotool("key", "Return")
+        pause(0.5)
 
 
 def stored_hex(reg_output):
@@ -439,9 +526,10 @@ def band(rect):
 
 # ====================================================================== checks
 class Context:
-    def __init__(self, results, source):
+    def __init__(self, results, source, native_layout=None):
         self.results = results
         self.source = source
+        self.native_layout = native_layout
         with open(os.path.join(results, "session.json")) as f:
             self.record = json.load(f)
         self.scene_log = os.path.join(results, "scene.log")
@@ -635,10 +723,15 @@ def check_dialog_shows(ctx):
         return SKIP
     controls = dialog.get("controls", [])
     needed = [FALLING_BOX, SAVE_BUTTON, 1]
+    # The caption's colour right of the title: grey when painted inactive.
+    rect = dialog.get("rect") or [0, 0, 0, 0]
+    caption = ctx.shot("dialog").at(rect[0] + (rect[2] - rect[0]) // 2, rect[1] + 12) if dialog.get("rect") else 0
+    red, green, blue = caption >> 16, (caption >> 8) & 255, caption & 255
+    active = not (red == green == blue)
     print(f"double-click on the icon: dialog \"Mivora\" at {dialog.get('rect')} after {dialog.get('shown_after')} s "
           f"with {len(controls)} controls, {'all' if all(n in controls for n in needed) else 'not all'} of "
-          f"{needed}; see {ctx.path('dialog')}")
-    return 0 if len(controls) >= 30 and all(n in controls for n in needed) else 1
+          f"{needed}; caption {'active' if active else 'inactive'} (#{caption:06x}); see {ctx.path('dialog')}")
+    return 0 if len(controls) >= 30 and all(n in controls for n in needed) and active else 1
 
 
 def check_falling_box(ctx):
@@ -673,6 +766,92 @@ def check_saved_value(ctx):
                  and values.get("flowersPerBranch") == SESSION_SETTINGS["flowersPerBranch"]) else 1
 
 
+def check_help_popup(ctx):
+    """F1 on a control and a right click on a picture each show the control's topic in a window of
+    the program's, which a key or a click then takes away."""
+    dialog = dialog_record(ctx)
+    if dialog is None:
+        return SKIP
+    sys.path.insert(0, os.path.join(ctx.source, "tools", "art"))
+    import help_topics
+    topics = help_topics.read_file(os.path.join(ctx.source, "res", help_topics.SOURCE))
+    asked = ctx.record.get("help", {})
+    ok = True
+    for way, ident, context in HELP_ASKED:
+        entry = asked.get(way) or {}
+        title = topics[context][0]
+        words = " ".join(title.split()[:3])
+        shown = entry.get("title", "")
+        print(f"{way} on control {ident}: " + (
+            f"popup \"{shown[:40]}...\" at {entry.get('popup')} {entry.get('shown_after')} s after, "
+            f"gone {entry.get('gone_after')} s after the {'key' if way == 'f1' else 'click'}; "
+            f"see {ctx.path('help-' + way)}" if shown else "no help popup"))
+        if not (shown.startswith(title) and entry.get("gone_after") is not None):
+            print(f"  wanted a popup starting with the topic's first words \"{words}\" that goes away")
+            ok = False
+    return 0 if ok else 1
+
+
+def read_layout(path):
+    """(client size, [(id, class, [left, top, right, bottom])]) of a layout listing."""
+    size, controls = None, []
+    with open(path) as f:
+        for line in f:
+            parts = line.split()
+            if parts and parts[0] == "dialog":
+                size = [int(v) for v in parts[1:3]]
+            elif parts and parts[0] == "control":
+                controls.append((int(parts[1]), parts[2].lower(), [int(v) for v in parts[3:7]]))
+    return size, controls
+
+
+def check_dialog_layout(ctx):
+    """Every control of the settings dialog and the about box where Wine puts it, compared with
+    where the virtual desktop puts it from the same templates."""
+    dialog = dialog_record(ctx)
+    if dialog is None:
+        return SKIP
+    if not ctx.native_layout or not os.path.exists(ctx.native_layout):
+        print(f"no native layout program {ctx.native_layout}: build it with scripts/build.sh")
+        return 1
+    import subprocess
+    import tempfile
+    with tempfile.TemporaryDirectory() as tmp:
+        native_files = {name: os.path.join(tmp, f"{name}.txt") for name, _ in DIALOGS}
+        subprocess.run([ctx.native_layout, native_files["settings"], native_files["about"]], check=True, timeout=60)
+        native = {name: read_layout(path) for name, path in native_files.items()}
+    equal = total = 0
+    for name, title in DIALOGS:
+        listed = (ctx.record.get("layout") or {}).get(name) or {}
+        path = os.path.join(ctx.results, listed.get("file", f"layout-{name}.txt"))
+        if listed.get("code") != 0 or not os.path.exists(path):
+            print(f"{title}: no listing of its controls under Wine (code {listed.get('code')})")
+            return 1
+        wine_size, wine_controls = read_layout(path)
+        native_size, native_controls = native[name]
+        print(f"{title}: client area {wine_size} under Wine, {native_size} natively; "
+              f"{len(wine_controls)} controls under Wine, {len(native_controls)} natively")
+        if wine_size != native_size:
+            print(f"  client areas differ: Wine {wine_size}, native {native_size}")
+        by_id = {}
+        for ident, cls, rect in native_controls:
+            by_id.setdefault(ident, []).append((cls, rect))
+        for ident, cls, rect in wine_controls:
+            total += 1
+            mine = by_id.get(ident, [])
+            match = mine.pop(0) if mine else None
+            if match and match == (cls, rect):
+                equal += 1
+            else:
+                print(f"  control {ident} {cls}: Wine {rect}, native " + (f"{match[1]} ({match[0]})" if match else "none"))
+        for ident, left in by_id.items():
+            for cls, rect in left:
+                total += 1
+                print(f"  control {ident} {cls}: native {rect}, none under Wine")
+    print(f"{equal} of {total} controls equal")
+    return 0 if equal == total and total > 0 else 1
+
+
 CHECKS = {
     "icon": check_icon,
     "pile-grows": check_pile,
@@ -685,6 +864,8 @@ CHECKS = {
     "dialog-shows": check_dialog_shows,
     "falling-box-stops-petals": check_falling_box,
     "save-writes-value": check_saved_value,
+    "help-popup": check_help_popup,
+    "dialog-layout": check_dialog_layout,
 }
 
 
@@ -699,7 +880,7 @@ def check(args):
         print("no screenshots: " + "; ".join(record.get("errors", ["the session did not run"])))
         return 1
     try:
-        return CHECKS[args.name](Context(os.path.abspath(args.results), args.source))
+        return CHECKS[args.name](Context(os.path.abspath(args.results), args.source, args.native_layout))
     except (KeyError, IndexError, OSError, ValueError) as error:
         print(f"the session's record is short of what this check needs: {type(error).__name__}: {error}")
         return 1
@@ -714,10 +895,12 @@ def main():
     r.add_argument("--scene", required=True)
     r.add_argument("--source", required=True)
     r.add_argument("--dialog", action="store_true", help="also play the settings dialog's part")
+    r.add_argument("--layout", help="mivora-layout.exe: list the dialogs' controls under Wine")
     c = sub.add_parser("check")
     c.add_argument("name", choices=sorted(CHECKS))
     c.add_argument("results")
     c.add_argument("--source", required=True)
+    c.add_argument("--native-layout", help="mivora-native-layout: the same controls on the virtual desktop")
     args = parser.parse_args()
     return run(args) if args.command == "run" else check(args)
 

@@ -27,9 +27,21 @@ TOOLS = {
 }
 
 
+# Wine's own fonts (Debian package fonts-wine). Without them Wine lays dialogs out in another
+# font than Windows does: a smaller one, which moves every control.
+WINE_FONTS = "/usr/share/wine/fonts"
+
+
 def missing_tools(names=TOOLS):
     """The tools among `names` that are not on the PATH, each with where it comes from."""
     return [f"{name}: {TOOLS.get(name, name)}" for name in names if shutil.which(name) is None]
+
+
+def missing_fonts():
+    """Wine's own fonts when they are not installed, with where they come from."""
+    if os.path.isdir(WINE_FONTS) and any(n.endswith((".ttf", ".fon")) for n in os.listdir(WINE_FONTS)):
+        return []
+    return [f"{WINE_FONTS}: Wine's fonts (Debian package fonts-wine)"]
 
 
 def windows_path(path):
@@ -132,12 +144,25 @@ class WineSession:
         """A fresh prefix whose every program joins one virtual desktop with a taskbar."""
         start = time.monotonic()
         self.run(["wineboot", "-i"], timeout=180, log="wineboot.log")
+        self.install_fonts()
         # A desktop named "shell" gets the taskbar and its notification area; naming it the
         # default puts every program started later on it.
         self.reg_add(r"HKCU\Software\Wine\Explorer", "Desktop", "REG_SZ", desktop_name)
         self.reg_add(r"HKCU\Software\Wine\Explorer\Desktops", desktop_name, "REG_SZ",
                      f"{self.width}x{self.height}")
         return time.monotonic() - start
+
+    def install_fonts(self):
+        """Copies Wine's own fonts into the prefix's Fonts folder, the only place this Wine looks
+        for them; answers how many were copied."""
+        if missing_fonts():
+            return 0
+        target = os.path.join(self.env["WINEPREFIX"], "drive_c", "windows", "Fonts")
+        os.makedirs(target, exist_ok=True)
+        names = [n for n in sorted(os.listdir(WINE_FONTS)) if n.endswith((".ttf", ".fon"))]
+        for name in names:
+            shutil.copyfile(os.path.join(WINE_FONTS, name), os.path.join(target, name))
+        return len(names)
 
     def close(self):
         if os.path.isdir(self.env["WINEPREFIX"]):
@@ -192,11 +217,28 @@ class WineSession:
     def xdotool(self, *args):
         return self.run(["xdotool", *[str(a) for a in args]], timeout=20, log="xdotool.log")
 
+    def window_shot(self, name_prefix):
+        """The first visible window whose name starts with `name_prefix`, read with xwd on its own
+        (what it holds, whatever covers it on the screen); None when there is none."""
+        found = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "^" + name_prefix], env=self.env,
+                               timeout=20, capture_output=True, text=True).stdout.split()
+        if not found:
+            return None
+        data = subprocess.run(["xwd", "-id", found[0], "-silent"], env=self.env, timeout=30,
+                              stdout=subprocess.PIPE).stdout
+        return Shot.from_xwd(data) if data else None
+
     def screenshot(self):
-        """The whole screen as a Shot, read with xwd."""
-        data = subprocess.run(["xwd", "-root", "-silent"], env=self.env, timeout=30,
-                              stdout=subprocess.PIPE, check=True).stdout
-        return Shot.from_xwd(data)
+        """The whole screen as a Shot, read with xwd. A window that goes away while xwd reads the
+        screen can fail the read (BadDrawable); it is tried once more then."""
+        for attempt in range(2):
+            result = subprocess.run(["xwd", "-root", "-silent"], env=self.env, timeout=30,
+                                    stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+            if result.returncode == 0 or attempt == 1:
+                break
+        if result.returncode != 0:
+            raise RuntimeError("xwd -root failed: " + result.stderr.decode(errors="replace").strip())
+        return Shot.from_xwd(result.stdout)
 
 
 def stop_process(p, grace=5):

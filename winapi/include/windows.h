@@ -178,6 +178,14 @@ typedef struct tagSIZE {
 #define WM_INITMENUPOPUP 0x0117
 #define WM_MENUSELECT 0x011F
 #define WM_ENTERIDLE 0x0121
+#define WM_CHANGEUISTATE 0x0127
+#define WM_UPDATEUISTATE 0x0128
+#define WM_QUERYUISTATE 0x0129
+#define UIS_SET 1
+#define UIS_CLEAR 2
+#define UIS_INITIALIZE 3
+#define UISF_HIDEFOCUS 0x1
+#define UISF_HIDEACCEL 0x2
 #define WM_CTLCOLORMSGBOX 0x0132
 #define WM_CTLCOLOREDIT 0x0133
 #define WM_CTLCOLORBTN 0x0135
@@ -229,6 +237,7 @@ typedef struct tagSIZE {
 
 #define WS_EX_DLGMODALFRAME 0x00000001L
 #define WS_EX_TOPMOST 0x00000008L
+#define WS_EX_TRANSPARENT 0x00000020L
 #define WS_EX_TOOLWINDOW 0x00000080L
 #define WS_EX_WINDOWEDGE 0x00000100L
 #define WS_EX_CLIENTEDGE 0x00000200L
@@ -840,8 +849,14 @@ typedef struct _SECURITY_ATTRIBUTES {
 #define HELP_WM_HELP 0x000cL
 
 // ---------------------------------------------------------------- kernel32
+#define MAX_PATH 260
+#define INVALID_FILE_ATTRIBUTES ((DWORD)-1)
+#define FILE_ATTRIBUTE_DIRECTORY 0x00000010
+#define FILE_ATTRIBUTE_NORMAL 0x00000080
 DWORD WINAPI GetTickCount(void);
 HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName);
+DWORD WINAPI GetModuleFileNameA(HMODULE module, LPSTR fileName, DWORD size);
+DWORD WINAPI GetFileAttributesA(LPCSTR fileName);
 void WINAPI Sleep(DWORD ms);
 
 // ---------------------------------------------------------------- user32
@@ -923,6 +938,7 @@ HBITMAP WINAPI LoadBitmapA(HINSTANCE instance, LPCSTR name);
 BOOL WINAPI DestroyIcon(HICON icon);
 BOOL WINAPI DrawIcon(HDC hdc, int x, int y, HICON icon);
 HMENU WINAPI LoadMenuA(HINSTANCE instance, LPCSTR name);
+int WINAPI LoadStringA(HINSTANCE instance, UINT id, LPSTR buffer, int size);
 HMENU WINAPI GetSubMenu(HMENU menu, int pos);
 int WINAPI GetMenuItemCount(HMENU menu);
 UINT WINAPI GetMenuItemID(HMENU menu, int pos);
@@ -988,6 +1004,11 @@ LONG WINAPI GetDialogBaseUnits(void);
 HWND WINAPI GetNextDlgTabItem(HWND dialog, HWND control, BOOL previous);
 HWND WINAPI GetNextDlgGroupItem(HWND dialog, HWND control, BOOL previous);
 BOOL WINAPI IsChild(HWND parent, HWND hwnd);
+#define CWP_ALL 0x0000
+#define CWP_SKIPINVISIBLE 0x0001
+#define CWP_SKIPDISABLED 0x0002
+#define CWP_SKIPTRANSPARENT 0x0004
+HWND WINAPI ChildWindowFromPointEx(HWND parent, POINT pt, UINT flags);
 HWND WINAPI SetCapture(HWND hwnd);
 BOOL WINAPI ReleaseCapture(void);
 HWND WINAPI GetCapture(void);

@@ -37,7 +37,7 @@ void Paint(HWND hwnd, HDC hdc) {
   GetClientRect(hwnd, &client);
   bool disabled = !w->enabled;
   bool pushed = (b->state & BST_PUSHED) != 0;
-  bool focused = (b->state & BST_FOCUS) != 0;
+  bool focused = (b->state & BST_FOCUS) != 0 && !FocusCuesHidden(hwnd);
   HGDIOBJ oldFont = b->font ? SelectObject(hdc, b->font) : nullptr;
   draw3d::Canvas c(hdc);
   if (IsPush(type)) {
@@ -165,6 +165,9 @@ LRESULT CALLBACK ButtonProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       EndPaint(hwnd, &ps);
       return 0;
     }
+    case WM_UPDATEUISTATE:
+      if (HIWORD(wParam) & UISF_HIDEFOCUS) InvalidateRect(hwnd, nullptr, TRUE);
+      return 0;
     case WM_ENABLE:
       Repaint(hwnd);
       return 0;

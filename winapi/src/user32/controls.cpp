@@ -21,6 +21,11 @@ HBRUSH ParentBrush(HWND control, HDC hdc, UINT ctlColorMessage) {
   return brush;
 }
 
+bool FocusCuesHidden(HWND control) {
+  Window *w = Find(control);
+  return w && w->parent && (SendMessageA(w->parent, WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS) != 0;
+}
+
 bool AverageCharSize(HDC hdc, int *width, int *height) {
   static const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
   SIZE size;

@@ -19,6 +19,8 @@ HBRUSH ParentBrush(HWND control, HDC hdc, UINT ctlColorMessage);
 // The dialog base units of the font selected into `hdc`: the average width of
 // "A".."Z" and "a".."z" rounded as Windows rounds it, and the character height.
 bool AverageCharSize(HDC hdc, int *width, int *height);
+// Whether the parent's UI state hides focus rectangles (WM_QUERYUISTATE).
+bool FocusCuesHidden(HWND control);
 
 // Draws a control's caption. Disabled text is embossed: light at one pixel
 // down and right, grey on top, as Windows greys a caption.

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "core/platform.h"
 #include "core/resources.h"
@@ -233,6 +234,24 @@ void OnNextControl(HWND dialog, WPARAM wParam, LPARAM lParam) {
   if (target && Find(target)) SetDialogFocus(target);
 }
 
+// Sets or clears hide flags of the dialog's UI state; a change goes to every
+// control as WM_UPDATEUISTATE. Initializing hides both cues, as Windows does
+// while keyboard cues are off: the mouse brought the dialog up.
+void ChangeUiState(HWND hwnd, DialogState &d, WORD action, WORD flags) {
+  flags &= UISF_HIDEFOCUS | UISF_HIDEACCEL;
+  UINT state = d.uiState;
+  if (action == UIS_SET) state |= flags;
+  if (action == UIS_CLEAR) state &= ~UINT(flags);
+  if (action == UIS_INITIALIZE) state = UISF_HIDEFOCUS | UISF_HIDEACCEL;
+  if (state == d.uiState) return;
+  WORD changed = WORD(state ^ d.uiState);
+  d.uiState = state;
+  Window *w = Find(hwnd);
+  if (!w) return;
+  WPARAM update = MAKEWPARAM((state & changed) ? UIS_SET : UIS_CLEAR, changed);
+  for (HWND child : std::vector<HWND>(w->children)) SendMessageA(child, WM_UPDATEUISTATE, update, 0);
+}
+
 LRESULT DefaultDialogMessage(HWND hwnd, DialogState &d, UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
     case WM_ERASEBKGND: {
@@ -271,6 +290,11 @@ LRESULT DefaultDialogMessage(HWND hwnd, DialogState &d, UINT msg, WPARAM wParam,
       return 0;
     case WM_GETFONT:
       return reinterpret_cast<LRESULT>(d.font);
+    case WM_CHANGEUISTATE:
+      ChangeUiState(hwnd, d, LOWORD(wParam), HIWORD(wParam));
+      return 0;
+    case WM_QUERYUISTATE:
+      return d.uiState;
   }
   return DefWindowProcA(hwnd, msg, wParam, lParam);
 }
@@ -369,11 +393,13 @@ POINT DialogPosition(const DialogTemplate &t, HWND owner, SIZE size, int frameLe
 void CreateControls(HWND dialog, HINSTANCE instance, const DialogTemplate &t, DialogState &state) {
   HWND defaultButton = nullptr;
   for (const ItemTemplate &item : t.items) {
-    RECT rc{item.x, item.y, item.x + item.cx, item.y + item.cy};
-    MapDialogRect(dialog, &rc);
+    // The point and the size are mapped each on its own, as Win32 does: the
+    // size is not the difference of two mapped corners, which can be a pixel more.
+    int x = MulDiv(item.x, state.baseX, 4), y = MulDiv(item.y, state.baseY, 8);
+    int cx = MulDiv(item.cx, state.baseX, 4), cy = MulDiv(item.cy, state.baseY, 8);
     HWND child = CreateWindowExA(item.exStyle | WS_EX_NOPARENTNOTIFY, item.cls.c_str(), item.text.c_str(),
-                                 item.style | WS_CHILD, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top,
-                                 dialog, reinterpret_cast<HMENU>(intptr_t(item.id)), instance, nullptr);
+                                 item.style | WS_CHILD, x, y, cx, cy, dialog, reinterpret_cast<HMENU>(intptr_t(item.id)),
+                                 instance, nullptr);
     if (!child) continue;
     SetWindowContextHelpId(child, item.helpId);
     if (state.font) SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(state.font), FALSE);
@@ -476,6 +502,8 @@ bool HandleDialogKey(HWND dialog, MSG *msg) {
   switch (msg->wParam) {
     case VK_TAB:
       if (code & DLGC_WANTTAB) return false;
+      // Moving by the keyboard shows where the focus is from now on.
+      SendMessageA(dialog, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
       SendMessageA(dialog, WM_NEXTDLGCTL, GetKeyState(VK_SHIFT) < 0 ? 1 : 0, 0);
       return true;
     case VK_RIGHT:
@@ -483,6 +511,7 @@ bool HandleDialogKey(HWND dialog, MSG *msg) {
     case VK_LEFT:
     case VK_UP:
       if (code & DLGC_WANTARROWS) return false;
+      SendMessageA(dialog, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
       MoveInGroup(dialog, msg->hwnd, msg->wParam == VK_LEFT || msg->wParam == VK_UP);
       return true;
     case VK_ESCAPE:

@@ -57,6 +57,14 @@ RECT CaptionButtonRect(const Window &w, CaptionButton button) {
   return RECT{right - 16, top, right, top + 14};
 }
 
+// The small icon at the left of a caption: a window with a system menu shows
+// its class's small icon (or its icon, made small), unless it is a tool window
+// or has a dialog's modal frame.
+HICON CaptionIcon(const Window &w) {
+  if (!(w.style & WS_SYSMENU) || (w.exStyle & (WS_EX_TOOLWINDOW | WS_EX_DLGMODALFRAME)) || !w.cls) return nullptr;
+  return w.cls->iconSm ? w.cls->iconSm : w.cls->icon;
+}
+
 void DrawFrame(Window &w) {
   w.framePending = false;
   if (w.handle == DesktopHandle()) return;
@@ -88,6 +96,11 @@ void DrawFrame(Window &w) {
     if (!IsRectEmpty(&close)) draw3d::CaptionButton(c, close, draw3d::Glyph::Close, false);
     if (!IsRectEmpty(&help)) draw3d::CaptionButton(c, help, draw3d::Glyph::Help, false);
     RECT text = bar;
+    if (HICON icon = CaptionIcon(w)) {
+      int size = GetSystemMetrics(SM_CXSMICON);
+      DrawIconOnScreen(icon, bar.left + 2, bar.top + (bar.bottom - bar.top - size) / 2, size, area.get());
+      text.left += size + 2;
+    }
     if (!IsRectEmpty(&help)) text.right = help.left + 16;
     else if (!IsRectEmpty(&close)) text.right = close.left + 16;
     DrawTitleText(w, text, area.get());

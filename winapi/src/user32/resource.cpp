@@ -291,6 +291,33 @@ HMENU WINAPI LoadMenuA(HINSTANCE instance, LPCSTR name) {
   return reinterpret_cast<HMENU>(R().menus.Add(std::move(menu)));
 }
 
+// Strings come in blocks of sixteen, block n + 1 holding ids 16n to 16n + 15,
+// each a length-counted UTF-16 string. The string is copied to at most
+// size - 1 characters and ended with a zero; the answer is how many were
+// copied, 0 when there is no such string.
+int WINAPI LoadStringA(HINSTANCE instance, UINT id, LPSTR buffer, int size) {
+  res::Blob blob;
+  if (!buffer || size <= 0) return 0;
+  buffer[0] = '\0';
+  if (!res::IsModule(instance) || !res::Find(RT_STRING, MAKEINTRESOURCEA((id >> 4) + 1), &blob)) return 0;
+  const uint8_t *p = blob.data, *end = blob.data + blob.size;
+  for (UINT i = 0; i < (id & 15); ++i) {
+    if (end - p < 2) return 0;
+    p += 2 + 2 * size_t(Word(p));
+  }
+  if (end - p < 2) return 0;
+  size_t length = Word(p);
+  p += 2;
+  if (size_t(end - p) < 2 * length) return 0;
+  int n = 0;
+  for (; size_t(n) < length && n < size - 1; ++n) {
+    WORD c = Word(p + 2 * n);
+    buffer[n] = c < 256 ? char(c) : '?';  // the Latin-1 part of the code page
+  }
+  buffer[n] = '\0';
+  return n;
+}
+
 HMENU WINAPI GetSubMenu(HMENU handle, int pos) {
   Menu *menu = R().menus.Find(handle);
   if (!menu || pos < 0 || size_t(pos) >= menu->items.size()) return nullptr;

@@ -32,15 +32,22 @@ bool ImageSize(HANDLE image, DWORD kind, SIZE *size) {
   return true;
 }
 
-// An icon or bitmap static takes the size of its picture (its client area
-// does; the edges come around it), unless told to keep its own.
+// An icon or bitmap static takes the size of its picture, unless told to keep
+// its own. The window does, edges included: an edge is drawn over the
+// picture's outer pixels rather than around them.
 void FitToImage(HWND hwnd, StaticData &s) {
   Window *w = Find(hwnd);
   SIZE size;
   if (!w || (w->style & (SS_CENTERIMAGE | SS_REALSIZECONTROL)) || !ImageSize(s.image, Kind(hwnd), &size)) return;
-  int frame = FrameWidth(w->style, w->exStyle);
-  SetWindowPos(hwnd, nullptr, 0, 0, size.cx + 2 * frame, size.cy + 2 * frame,
-               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  SetWindowPos(hwnd, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// Where the picture's corner goes in the client area: at the window's corner,
+// under the edge, so that the picture stays centred in the window.
+POINT ImageOrigin(HWND hwnd) {
+  Window *w = Find(hwnd);
+  int frame = w ? FrameWidth(w->style, w->exStyle) : 0;
+  return POINT{-frame, -frame};
 }
 
 // Sets the picture and answers the previous one, which its caller then owns.
@@ -87,7 +94,8 @@ void Paint(HWND hwnd, HDC hdc) {
   DWORD kind = w->style & SS_TYPEMASK;
   if (kind == SS_ICON) {
     FillRect(hdc, &client, brush);
-    if (s->image) DrawIcon(hdc, 0, 0, static_cast<HICON>(s->image));
+    POINT at = ImageOrigin(hwnd);
+    if (s->image) DrawIcon(hdc, at.x, at.y, static_cast<HICON>(s->image));
     return;
   }
   if (kind == SS_BITMAP) {
@@ -96,7 +104,8 @@ void Paint(HWND hwnd, HDC hdc) {
     if (!ImageSize(s->image, kind, &size)) return;
     HDC memory = CreateCompatibleDC(hdc);
     HGDIOBJ old = SelectObject(memory, s->image);
-    BitBlt(hdc, 0, 0, size.cx, size.cy, memory, 0, 0, SRCCOPY);
+    POINT at = ImageOrigin(hwnd);
+    BitBlt(hdc, at.x, at.y, size.cx, size.cy, memory, 0, 0, SRCCOPY);
     SelectObject(memory, old);
     DeleteDC(memory);
     return;

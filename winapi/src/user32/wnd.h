@@ -73,6 +73,8 @@ struct DialogState {
   int defId = 0;           // DM_GETDEFID: the default push button's id, 0 for none
   HWND savedFocus = nullptr;  // the control that had the focus when the dialog was deactivated
   HWND disabledOwner = nullptr;  // a modal dialog's owner, disabled while it runs
+  // Focus rectangles and mnemonic underlines stay hidden until the keyboard is used.
+  UINT uiState = UISF_HIDEFOCUS | UISF_HIDEACCEL;
 };
 
 // The state a control class keeps for each of its windows.

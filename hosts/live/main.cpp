@@ -19,6 +19,9 @@
 #include "scenes.h"
 #include "settings_args.h"
 #include "vdesktop.h"
+#if MIVORA_LIVE_X11
+#include "x_errors.h"
+#endif
 
 namespace {
 
@@ -171,6 +174,9 @@ int main(int argc, char **argv) {
   // The window's own surface goes to the display as it is: without this hint SDL
   // would put a renderer behind it, on Xvfb a software OpenGL costing a core's tenth.
   SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+#if MIVORA_LIVE_X11
+  live::TolerateWakeupsOfDestroyedWindows();
+#endif
   if (SDL_Init(SDL_INIT_VIDEO) != 0) {
     NoDisplay("SDL_Init");
     return 1;

@@ -10,9 +10,12 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <thread>
 
+#include "settings_args.h"
+#include "support/program_run.h"
 #include "x_errors.h"
 
 namespace {
@@ -55,13 +58,16 @@ class Xvfb {
   std::string name_;
 };
 
-// In a child process: a window made and destroyed, then `request` made on it
-// with the host's handler in place. The exit status: 0 when the process went on.
-int StatusAfter(const std::string &display, void (*request)(Display *, Window)) {
+// In a child process: a run's temporary folder made in `tmpdir`, a window made
+// and destroyed, then `request` made on it with the host's handler in place.
+// The exit status: 0 when the process went on.
+int StatusAfter(const std::string &display, const std::string &tmpdir, void (*request)(Display *, Window)) {
   pid_t pid = fork();
   if (pid == 0) {
     int null = open("/dev/null", O_WRONLY);
     dup2(null, STDERR_FILENO);
+    setenv("TMPDIR", tmpdir.c_str(), 1);
+    auto *folder = new rec::TempFolder();  // as main's: never destroyed when an X error ends the process
     live::TolerateWakeupsOfDestroyedWindows();
     Display *d = XOpenDisplay(display.c_str());
     if (!d) _exit(3);
@@ -70,6 +76,7 @@ int StatusAfter(const std::string &display, void (*request)(Display *, Window)) 
     request(d, w);
     XSync(d, False);
     XCloseDisplay(d);
+    delete folder;  // the run ends in order
     _exit(0);
   }
   int status = 0;
@@ -78,7 +85,8 @@ int StatusAfter(const std::string &display, void (*request)(Display *, Window)) 
 }
 
 // A wakeup sent to the host's window as it goes (BadWindow on X_SendEvent)
-// does not end the host; any other X error still does, as Xlib's default does.
+// does not end the host; any other X error still does, as Xlib's default does,
+// and the run's temporary folder goes with it.
 TEST(LiveXErrors, AWakeupForADestroyedWindowDoesNotEndTheHostOtherErrorsStill) {
   Xvfb xvfb;
   if (!xvfb.ready()) GTEST_SKIP() << "no Xvfb";
@@ -91,8 +99,10 @@ TEST(LiveXErrors, AWakeupForADestroyedWindowDoesNotEndTheHostOtherErrorsStill) {
     XSendEvent(d, w, False, NoEventMask, &event);
   };
   auto mapIt = [](Display *d, Window w) { XMapWindow(d, w); };
-  EXPECT_EQ(StatusAfter(xvfb.name(), sendWakeup), 0);
-  EXPECT_EQ(StatusAfter(xvfb.name(), mapIt), 1) << "Xlib's default: the message, then exit(1)";
+  progtest::TempDir tmp;
+  EXPECT_EQ(StatusAfter(xvfb.name(), tmp.path(), sendWakeup), 0);
+  EXPECT_EQ(StatusAfter(xvfb.name(), tmp.path(), mapIt), 1) << "Xlib's default: the message, then exit(1)";
+  EXPECT_TRUE(std::filesystem::is_empty(tmp.path())) << "no temporary folder is left";
 }
 
 }  // namespace

@@ -324,13 +324,15 @@ void PutSettingsInForceAfterStart(const SettingValues &settings) {
 // ---------------------------------------------------------------- failed saves
 
 std::string FailedSaveText(const std::string &why) {
-  return "Mivora could not save its settings: " + why + ".";
+  return "Mivora could not save its settings:\n" + why + ".";
 }
 
 void ReportFailedSaves(const std::string &program, FailedSaveReport how) {
   vd::OnRegistryWriteFailed([program, how](const std::string &why) {
     std::string text = FailedSaveText(why);
-    std::fprintf(stderr, "%s: %s\n", program.c_str(), text.c_str());
+    std::string line = text;
+    std::replace(line.begin(), line.end(), '\n', ' ');
+    std::fprintf(stderr, "%s: %s\n", program.c_str(), line.c_str());
     if (how == FailedSaveReport::kMessageBox)
       MessageBoxA(GetActiveWindow(), text.c_str(), "Mivora", MB_OK | MB_ICONEXCLAMATION);
   });

@@ -45,7 +45,7 @@ for _ in $(seq 50); do xdotool getmouselocation >/dev/null 2>&1 && break; sleep 
 
 # The desktop is 1024x768 in a window of that size: desktop point = window point.
 W=1024 H=768
-statuses=() actions=0 early=0 xerrors=0 sanitizer=0 hung=0
+statuses=() actions=0 early=0 xerrors=0 sanitizer=0 hung=0 growth=0
 for cycle in $(seq "$cycles"); do
   err=$work/stderr-$cycle.txt
   TMPDIR=$work/tmp MIVORA_REGISTRY=$work/registry.hkcu ASAN_OPTIONS=detect_leaks=1 \
@@ -54,6 +54,7 @@ for cycle in $(seq "$cycles"); do
   pid=$!
   win=$(xdotool search --sync --onlyvisible --name "Mivora - virtual desktop" | head -1)
   sleep 0.5
+  rss_start=$(awk '/VmRSS/ {print $2}' /proc/$pid/status 2>/dev/null || echo 0)
   # Random input: moves, left and right clicks, double-clicks, keys, Alt+F4 --
   # all inside the window, where the desktop takes them.
   end=$((SECONDS + input_seconds))
@@ -70,6 +71,8 @@ for cycle in $(seq "$cycles"); do
     esac 2>/dev/null || true
     actions=$((actions + 1))
   done
+  rss_end=$(awk '/VmRSS/ {print $2}' /proc/$pid/status 2>/dev/null || echo 0)
+  [ -n "$rss_start" ] && [ -n "$rss_end" ] && [ $((rss_end - rss_start)) -gt $growth ] && growth=$((rss_end - rss_start))
   if kill -0 $pid 2>/dev/null; then
     # Exit: Escape any menu or box, right-click the icon, then the menu's one item.
     xdotool key --window "$win" Escape Escape 2>/dev/null || true
@@ -99,6 +102,6 @@ for s in "${statuses[@]}"; do [ "$s" = 0 ] || nonzero=$((nonzero + 1)); done
 echo "live-cycles: $cycles cycles, $actions random actions, $early ended before the menu's Exit"
 echo "  statuses: $(printf '%s\n' "${statuses[@]}" | sort | uniq -c | awk '{printf "%s x%s  ", $2, $1}')"
 echo "  non-zero statuses: $nonzero; still running after 10 s: $hung; X errors: $xerrors; sanitizer reports: $sanitizer"
-echo "  folders left in the temporary folder: $left"
+echo "  folders left in the temporary folder: $left; largest growth of the resident memory over a run's input: $growth kB"
 ls "$work"/stderr-*.txt >/dev/null 2>&1 && echo "  standard error of the runs that wrote any: $work/stderr-*.txt"
 [ "$nonzero" = 0 ] && [ "$left" = 0 ] && [ "$sanitizer" = 0 ] && [ "$xerrors" = 0 ]

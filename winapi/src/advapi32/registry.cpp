@@ -1,5 +1,7 @@
-// The registry: HKEY_CURRENT_USER kept in one file, read on first use after a
-// reset and replaced atomically on every change. HKEY_LOCAL_MACHINE and
+// The registry: HKEY_CURRENT_USER kept in one file, shared by every process as
+// Windows' registry is: read on first use after a reset and again whenever
+// another process changed it, and changed by read-modify-write under a lock,
+// each change replacing the file atomically. HKEY_LOCAL_MACHINE and
 // HKEY_CLASSES_ROOT are kept in memory only, for the life of the desktop.
 #include <fcntl.h>
 #include <pwd.h>

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,9 @@
 #include "scenes.h"
 #include "settings_args.h"
 #include "vdesktop.h"
+#if MIVORA_LIVE_X11
+#include "x_errors.h"
+#endif
 
 namespace {
 
@@ -33,6 +37,7 @@ class Host {
     Uint32 deadline = SDL_GetTicks() + Uint32(ms > 0 ? ms : 0);
     presenter_.Present();
     Report();
+    if (rec::StopSignal()) Quit();
     while (!quit_) {
       int left = int(deadline - SDL_GetTicks());
       if (left <= 0) break;
@@ -48,6 +53,12 @@ class Host {
   void Present() { presenter_.Present(); }
 
  private:
+  // Ends the run as if time ran out: the message loop returns and the host exits.
+  void Quit() {
+    quit_ = true;
+    vd::StopAt(vd::Now());
+  }
+
   // Once a second with --stats: the frames presented and the ticks run so far.
   void Report() {
     if (!stats_) return;
@@ -64,8 +75,7 @@ class Host {
   bool Handle(const SDL_Event &e) {
     switch (e.type) {
       case SDL_QUIT:
-        quit_ = true;
-        vd::StopAt(vd::Now());
+        Quit();
         return true;
       case SDL_WINDOWEVENT:
         if (e.window.event == SDL_WINDOWEVENT_FOCUS_LOST) ReleaseModifiers();
@@ -157,9 +167,16 @@ int main(int argc, char **argv) {
   }
   for (const std::string &warning : options.warnings)
     std::fprintf(stderr, "mivora-desktop: warning: %s\n", warning.c_str());
+  // SIGINT, SIGTERM and SIGHUP end the run in order, and SIGXFSZ fails a write
+  // instead of killing the host: ours, not SDL's, so that all three end alike.
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+  rec::CatchStopSignals();
   // The window's own surface goes to the display as it is: without this hint SDL
   // would put a renderer behind it, on Xvfb a software OpenGL costing a core's tenth.
   SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+#if MIVORA_LIVE_X11
+  live::TolerateWakeupsOfDestroyedWindows();
+#endif
   if (SDL_Init(SDL_INIT_VIDEO) != 0) {
     NoDisplay("SDL_Init");
     return 1;
@@ -181,19 +198,20 @@ int main(int argc, char **argv) {
 
   // Settings given for this run live in a registry of its own, so that the
   // user's saved settings are neither used nor changed.
-  rec::TempFolder runRegistry;
+  std::optional<rec::TempFolder> runRegistry;
   vd::Config config;
   config.width = options.width;
   config.height = options.height;
   config.virtualTime = false;
   if (!options.settings.empty()) {
-    if (runRegistry.path().empty()) {
-      std::fprintf(stderr, "mivora-desktop: %s\n", runRegistry.error().c_str());
+    runRegistry.emplace();
+    if (runRegistry->path().empty()) {
+      std::fprintf(stderr, "mivora-desktop: %s\n", runRegistry->error().c_str());
       SDL_DestroyWindow(window);
       SDL_Quit();
       return 1;
     }
-    config.registryPath = runRegistry.path() + "/registry.hkcu";
+    config.registryPath = runRegistry->path() + "/registry.hkcu";
   }
   vd::Reset(config);
   if (!options.settings.empty() && !rec::StoreSettings(options.settings, &error)) {
@@ -202,6 +220,8 @@ int main(int argc, char **argv) {
     SDL_Quit();
     return 1;
   }
+  rec::ReportFailedSaves("mivora-desktop", rec::FailedSaveReport::kMessageBox);
+  rec::PutSettingsInForceAfterStart(options.settings);
   rec::SetUpScene(options.scene);
 
   int code;
@@ -214,5 +234,7 @@ int main(int argc, char **argv) {
   }
   SDL_DestroyWindow(window);
   SDL_Quit();
+  runRegistry.reset();
+  rec::EndAsSignalled();
   return code == vd::kTimeUpExitCode ? 0 : code;
 }

@@ -46,6 +46,13 @@ int OpenBeside(const std::string &path, std::string *temporary, std::string *err
     *error = "cannot write " + path + ": " + std::strerror(EISDIR);
     return -1;
   }
+  // A file its owner made read-only is kept, though the folder would let a
+  // rename replace it. (Root passes access(), so the mode's bits decide too.)
+  if (stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+      ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || access(path.c_str(), W_OK) != 0)) {
+    *error = "cannot write " + path + ": the file is read-only, so it is kept as it is";
+    return -1;
+  }
   *temporary = path + ".tmp-XXXXXX";
   int fd = mkostemp(temporary->data(), O_CLOEXEC);
   if (fd < 0) {

@@ -87,6 +87,9 @@ int main(int argc, char **argv) {
   if (summary.pngFramesWritten > 0)
     std::printf("  PNG frames: %s/frame-00001.png ... frame-%05d.png\n", Absolute(options.pngDir).c_str(),
                 summary.pngFramesWritten);
+  if (summary.olderPngFramesRemoved > 0)
+    std::printf("  removed %d older frames past frame-%05d.png, left there by a longer earlier run\n",
+                summary.olderPngFramesRemoved, summary.pngFramesWritten);
   if (signal) {
     std::fprintf(stderr, "mivora-record: signal %d (%s) came once the recording was complete\n", signal,
                  strsignal(signal));

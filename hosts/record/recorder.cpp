@@ -158,6 +158,24 @@ int FrameCount(const Options &options) {
   return int(ms / FramePeriodMs(options));
 }
 
+// A longer earlier run into the same folder left frames past this run's last:
+// they would pass for this run's. Only names of our own pattern go.
+int RemoveFramesAfter(const std::string &folder, int last) {
+  int removed = 0;
+  std::error_code ec;
+  for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    std::string name = it->path().filename().string();
+    // "frame-NNNNN.png"
+    if (name.size() != 15 || name.compare(0, 6, "frame-") != 0 || name.compare(11, 4, ".png") != 0 ||
+        name.find_first_not_of("0123456789", 6) != 11)
+      continue;
+    int number = std::stoi(name.substr(6, 5));
+    std::error_code removeError;
+    if (number > last && std::filesystem::remove(it->path(), removeError)) ++removed;
+  }
+  return removed;
+}
+
 bool Record(const Options &options, Summary *summary, std::string *error) {
   *summary = Summary();
   if (!KnownScene(options.scene)) {
@@ -193,6 +211,8 @@ bool Record(const Options &options, Summary *summary, std::string *error) {
     *error = storeError;
     return false;
   }
+  ReportFailedSaves("mivora-record", FailedSaveReport::kStandardError);
+  PutSettingsInForceAfterStart(options.settings);
   SetUpScene(options.scene);
   ScheduleDialogs(options);
 
@@ -208,7 +228,9 @@ bool Record(const Options &options, Summary *summary, std::string *error) {
   GifWriter gif;
   if (!options.gifPath.empty() && !gif.Open(options.gifPath, outWidth, outHeight, error)) return false;
 
-  const bool progressEveryFrame = isatty(STDERR_FILENO) != 0;
+  // On a terminal one line redrawn at every frame; into a file or a pipe a
+  // plain line at each tenth of the run, so that a log reads line by line.
+  const bool terminal = isatty(STDERR_FILENO) != 0;
   int captured = 0;
   std::string captureError;
   std::vector<uint32_t> shrunk;
@@ -234,17 +256,17 @@ bool Record(const Options &options, Summary *summary, std::string *error) {
       if (WritePngFile(path, out, outWidth, outHeight, &captureError)) summary->pngFramesWritten = captured + 1;
     }
     ++captured;
-    // On a terminal every frame; into a file or pipe once a simulated second.
-    if (options.progress && (progressEveryFrame || captured % options.fps == 0 || captured == frames)) {
-      std::fprintf(stderr, "\rmivora-record: %s scene, %.1f of %.1f s, frame %d of %d ", options.scene.c_str(),
-                   double(vd::Now()) / 1000, double(frames) * period / 1000, captured, frames);
+    if (options.progress && (terminal || long(captured) * 10 / frames != long(captured - 1) * 10 / frames)) {
+      std::fprintf(stderr, "%smivora-record: %s scene, %.1f of %.1f s, frame %d of %d%s", terminal ? "\r" : "",
+                   options.scene.c_str(), double(vd::Now()) / 1000, double(frames) * period / 1000, captured, frames,
+                   terminal ? " " : "\n");
       std::fflush(stderr);
     }
     if (!captureError.empty()) vd::StopAt(vd::Now());
   });
   vd::StopAt(uint64_t(frames) * uint64_t(period));
   WinMain(vd::ModuleInstance(), nullptr, const_cast<char *>(""), SW_SHOWDEFAULT);
-  if (options.progress) std::fprintf(stderr, "\n");
+  if (options.progress && terminal) std::fprintf(stderr, "\n");
 
   summary->frames = captured;
   summary->simulatedSeconds = double(vd::Now()) / 1000;
@@ -269,6 +291,7 @@ bool Record(const Options &options, Summary *summary, std::string *error) {
     auto size = std::filesystem::file_size(options.gifPath, ec);
     summary->gifBytes = ec ? 0 : long(size);
   }
+  if (!options.pngDir.empty()) summary->olderPngFramesRemoved = RemoveFramesAfter(options.pngDir, captured);
   return finish("");
 }
 

@@ -34,7 +34,7 @@ struct Options {
   std::string pngDir;   // empty: no PNG frames
   SettingValues settings;  // stored before the start, by field index in the stored order
   std::vector<std::string> warnings;  // settings corrected as the settings dialog would
-  bool progress = true;    // the \r-updated line on stderr
+  bool progress = true;    // on stderr: a line redrawn on a terminal, a line a tenth elsewhere
   // The settings dialog shown by a double-click on the notification icon at
   // 1 s; the about box opened from it at 1.5 s (the dialog then shows too).
   bool showDialog = false;
@@ -60,6 +60,7 @@ struct Summary {
   bool gifWritten = false;  // the GIF is whole and in its place
   long gifBytes = 0;
   int pngFramesWritten = 0;  // frame-00001.png on, each one whole
+  int olderPngFramesRemoved = 0;  // frames past the last that an earlier, longer run left
 };
 
 // Records a run. False (with `error`) when the scene is unknown, the settings

@@ -1,13 +1,19 @@
 #include "settings_args.h"
 
+#include <signal.h>
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <limits>
+#include <mutex>
+#include <set>
 
 #include "app/app.h"
 #include "settings/settings.h"
@@ -56,13 +62,14 @@ const SettingField kSettingFields[SETTINGS_FIELD_COUNT] = {
     {"windowLayers", &SettingsRecord::windowLayers, "flag", 1, Limit::kFlag, 0, 1, "petals pile on windows"},
     {"bottomLayer", &SettingsRecord::bottomLayer, "flag", 1, Limit::kFlag, 0, 1, "petals pile at the bottom"},
     {"flowerType", &SettingsRecord::flowerType, "type", 1, Limit::kReset, 1, 7, "which of the seven flowers"},
-    {"tickInterval", &SettingsRecord::tickInterval, "milliseconds", 50, Limit::kNone, 0, 0,
+    {"tickInterval", &SettingsRecord::tickInterval, "milliseconds", 50, Limit::kClamp, 0, kHighest,
      "animation step (below 10 runs at 10)"},
     {"branchRedrawInterval", &SettingsRecord::branchRedrawInterval, "milliseconds", 500, Limit::kClamp, 500, kHighest,
      "how often the branch is redrawn"},
     {"calmPeriod", &SettingsRecord::calmPeriod, "milliseconds", 30000, Limit::kNone, 0, 0, "calm between gusts"},
     {"maxWindStrength", &SettingsRecord::maxWindStrength, "pixels per tick", 40, Limit::kClamp, 0, 100,
-     "strongest push of the wind"},
+     "strongest push of the wind (the program starts with 40; a value given here is put in force "
+     "once it has started, as the dialog's Apply would)"},
     {"windWrap", &SettingsRecord::windWrap, "flag", 0, Limit::kFlag, 0, 1,
      "petals blown off one side come back at the other"},
     {"strengthenStep", &SettingsRecord::strengthenStep, "milliseconds", 100, Limit::kNone, 0, 0,
@@ -274,6 +281,19 @@ bool StoreSettings(const SettingValues &settings, std::string *error) {
   return false;
 }
 
+// The temporary folders alive in this process, removed at exit too: an X
+// error ends a host through exit(), past every destructor of main's.
+std::set<std::string> &LiveTempFolders() {
+  static std::set<std::string> *folders = new std::set<std::string>;  // outlives every exit handler
+  return *folders;
+}
+
+void RemoveLiveTempFolders() {
+  std::error_code ec;
+  for (const std::string &path : LiveTempFolders()) std::filesystem::remove_all(path, ec);
+  LiveTempFolders().clear();
+}
+
 TempFolder::TempFolder() {
   std::error_code ec;
   std::filesystem::path base = std::filesystem::temp_directory_path(ec);
@@ -281,6 +301,9 @@ TempFolder::TempFolder() {
   std::string pattern = (base / "mivora-record-XXXXXX").string();
   if (mkdtemp(pattern.data())) {
     path_ = pattern;
+    static std::once_flag registered;
+    std::call_once(registered, [] { std::atexit(RemoveLiveTempFolders); });
+    LiveTempFolders().insert(path_);
   } else {
     error_ = "cannot make a temporary folder in " + base.string() + " (" + std::strerror(errno) + ")";
   }
@@ -288,7 +311,70 @@ TempFolder::TempFolder() {
 
 TempFolder::~TempFolder() {
   std::error_code ec;
-  if (!path_.empty()) std::filesystem::remove_all(path_, ec);
+  if (path_.empty()) return;
+  std::filesystem::remove_all(path_, ec);
+  LiveTempFolders().erase(path_);
+}
+
+// ---------------------------------------------------------------- start-up
+
+void PutSettingsInForceAfterStart(const SettingValues &settings) {
+  const int wind = SettingIndex("maxWindStrength");
+  for (const auto &entry : settings) {
+    if (entry.first != wind) continue;
+    const LONG value = LONG(entry.second);
+    // At the first wait of the program's message loop: start-up is over then.
+    vd::At(vd::Now(), [value] {
+      Settings.maxWindStrength = value;
+      if (SettingsDialog) FillSettingsDialog(SettingsDialog);
+    });
+  }
+}
+
+// ---------------------------------------------------------------- failed saves
+
+std::string FailedSaveText(const std::string &why) {
+  return "Mivora could not save its settings:\n" + why + ".";
+}
+
+void ReportFailedSaves(const std::string &program, FailedSaveReport how) {
+  vd::OnRegistryWriteFailed([program, how](const std::string &why) {
+    std::string text = FailedSaveText(why);
+    std::string line = text;
+    std::replace(line.begin(), line.end(), '\n', ' ');
+    std::fprintf(stderr, "%s: %s\n", program.c_str(), line.c_str());
+    if (how == FailedSaveReport::kMessageBox)
+      MessageBoxA(GetActiveWindow(), text.c_str(), "Mivora", MB_OK | MB_ICONEXCLAMATION);
+  });
+}
+
+// ---------------------------------------------------------------- signals
+
+namespace {
+volatile std::sig_atomic_t stopSignal = 0;
+void OnStopSignal(int signal) { stopSignal = signal; }
+}  // namespace
+
+void CatchStopSignals() {
+  struct sigaction action;
+  std::memset(&action, 0, sizeof action);
+  action.sa_handler = OnStopSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
+  // A file size limit (ulimit -f) then fails a write, which is reported, instead of killing the run.
+  std::signal(SIGXFSZ, SIG_IGN);
+}
+
+int StopSignal() { return stopSignal; }
+
+void EndAsSignalled() {
+  const int signal = stopSignal;
+  if (!signal) return;
+  RemoveLiveTempFolders();
+  std::signal(signal, SIG_DFL);
+  raise(signal);
+  _exit(128 + signal);
 }
 
 }  // namespace rec

@@ -67,8 +67,36 @@ bool ParseSettingPairs(const std::vector<std::string> &args, size_t *i, SettingV
 // registry did not take them.
 bool StoreSettings(const SettingValues &settings, std::string *error);
 
+// Start-up puts a wind cap of its own in force whatever was loaded. A cap
+// given on the command line is meant, so this has it put in force once the
+// program has started (at the first wait of its message loop), as the dialog's
+// Apply would, the dialog showing it. Call after vd::Reset, before WinMain.
+void PutSettingsInForceAfterStart(const SettingValues &settings);
+
+// How a host tells the user that a change to the registry (a Save settings)
+// could not be written: on standard error, and with a message box as well.
+enum class FailedSaveReport { kStandardError, kMessageBox };
+// The sentence the report gives.
+std::string FailedSaveText(const std::string &why);
+// Reports every failed registry write of this desktop from now on, the lines
+// on standard error starting with `program`. The message box is the virtual
+// desktop's, owned by the active window (the settings dialog after its Save).
+// Call after vd::Reset (which forgets it) and before WinMain.
+void ReportFailedSaves(const std::string &program, FailedSaveReport how);
+
+// Ctrl+C, kill and a closed terminal (SIGINT, SIGTERM, SIGHUP) are caught, so
+// that a run can end in order and take away its temporary files; SIGXFSZ is
+// ignored, so that a file size limit fails a write, which is reported.
+void CatchStopSignals();
+// The signal caught, or 0.
+int StopSignal();
+// After a run that a caught signal stopped: removes the temporary folders and
+// ends the process by that signal, as it would have ended. Returns at once
+// when no signal came.
+void EndAsSignalled();
+
 // A private temporary folder (for a run's registry file), removed with all it
-// holds when it goes.
+// holds when it goes, and at exit() if it has not gone by then.
 class TempFolder {
  public:
   TempFolder();

@@ -214,8 +214,10 @@ void ApplySettingsDialog(HWND dialog, int forced) {
     SeedBranch(1);
   }
 
+  // A negative period would stop the animation for good: it ends at 0, the fastest step.
   old = OldOrForced(Settings.tickInterval, forced);
   Settings.tickInterval = ReadBox(dialog, IDC_TICK_INTERVAL);
+  if (Settings.tickInterval < 0) Correct(dialog, IDC_TICK_INTERVAL, &Settings.tickInterval, 0);
   RestartTick(Settings.tickInterval, old);
 
   // 0 and every other value below 500 end at 500 with one beep.

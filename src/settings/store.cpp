@@ -71,17 +71,22 @@ void CaptureSettings() {
   }
 }
 
+// Factory values, and the message that the stored ones are not this version's.
+static void RestoreDefaultsWithMessage() {
+  RestoreFactoryDefaults();
+  CaptureSettings();
+  MessageBoxA(SettingsDialog,
+              "Sorry, the saved Mivora settings are incompatible with the current version,\n"
+              "the default settings are restored.",
+              "Mivora default settings restored", MB_OK);
+}
+
 void AdoptStoredSettings() {
   // Compared up to the first difference or the terminating NUL; the block's
   // NUL at byte 7 keeps the comparison inside the version field.
   const char *stored = reinterpret_cast<const char *>(StoredSettings + STORED_VERSION_OFFSET);
   if (std::strncmp(stored, SETTINGS_VERSION, sizeof SETTINGS_VERSION) != 0) {
-    RestoreFactoryDefaults();
-    CaptureSettings();
-    MessageBoxA(SettingsDialog,
-                "Sorry, the saved Mivora settings are incompatible with the current version,\n"
-                "the default settings are restored.",
-                "Mivora default settings restored", MB_OK);
+    RestoreDefaultsWithMessage();
     return;
   }
   for (int i = 0; i < SETTINGS_FIELD_COUNT; ++i) {
@@ -98,6 +103,9 @@ void ClampLoadedSettings() {
   if (Settings.flowersPerBranch < 0) Settings.flowersPerBranch = 0;
   if (Settings.flowersPerBranch > 10) Settings.flowersPerBranch = 10;
   if (Settings.flowerType < 1 || Settings.flowerType > 7) Settings.flowerType = 1;
+  // A negative period is no period: as a timer's it would be 49 days, and
+  // nothing would ever move. The fastest step is the nearest one it can hold.
+  if (Settings.tickInterval < 0) Settings.tickInterval = 0;
 }
 
 static HKEY OpenSettingsKey() {
@@ -116,14 +124,22 @@ void LoadSettings() {
     CaptureSettings();
     return;
   }
+  // Read into a block of its own first: a value of any other size than the
+  // block is not this version's settings, and leaves StoredSettings alone.
+  BYTE value[STORED_SETTINGS_SIZE];
   DWORD size = STORED_SETTINGS_SIZE;
-  LONG result = RegQueryValueExA(key, SETTINGS_VALUE, NULL, NULL, StoredSettings, &size);
+  LONG result = RegQueryValueExA(key, SETTINGS_VALUE, NULL, NULL, value, &size);
   RegCloseKey(key);
+  if (result == ERROR_MORE_DATA || (result == ERROR_SUCCESS && size != STORED_SETTINGS_SIZE)) {
+    RestoreDefaultsWithMessage();
+    return;
+  }
   if (result != ERROR_SUCCESS) {
     RestoreFactoryDefaults();
     CaptureSettings();
     return;
   }
+  std::memcpy(StoredSettings, value, STORED_SETTINGS_SIZE);
   AdoptStoredSettings();
 }
 

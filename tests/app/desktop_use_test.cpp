@@ -109,6 +109,38 @@ TEST_F(DesktopUse, AltF4ClosesTheActiveWindowAndHidesTheSettingsDialog) {
   EXPECT_EQ(code, vd::kTimeUpExitCode) << "the program goes on";
 }
 
+// The shell is not the user's to close: Alt+F4 after a click on the empty
+// desktop, on the taskbar, or with no window active leaves every window standing.
+TEST_F(DesktopUse, AltF4OnTheDesktopOrTheTaskbarClosesNothing) {
+  struct Case {
+    const char *where;
+    int x, y;
+  };
+  const Case cases[] = {{"the empty desktop", 800, 200}, {"the taskbar", 400, 760}, {"the empty desktop again", 900, 100}};
+  struct Seen {
+    bool shell = false, icons = false, apps = false;
+  };
+  std::vector<Seen> seen(std::size(cases));
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    Press(cases[i].x, cases[i].y);
+    KeyWith(VK_MENU, VK_F4);
+    Check([&, i] {
+      seen[i].shell = IsWindowVisible(vd::ProgramManager()) && IsWindowVisible(vd::DesktopListView()) &&
+                      IsWindowVisible(vd::Taskbar());
+      seen[i].icons = vd::DesktopIcons().size() == 3 && IsWindow(vd::DesktopListView());
+      seen[i].apps = AppWindow("Notes") && AppWindow("Mail") && AppWindow("Calendar");
+    });
+  }
+  int code = Run(next_ + 100);
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    SCOPED_TRACE(cases[i].where);
+    EXPECT_TRUE(seen[i].shell);
+    EXPECT_TRUE(seen[i].icons);
+    EXPECT_TRUE(seen[i].apps) << "no window of the scene closes either";
+  }
+  EXPECT_EQ(code, vd::kTimeUpExitCode);
+}
+
 TEST_F(DesktopUse, AWindowCannotBeDraggedOutOfReach) {
   // Each drag grabs Notes' title bar 90 pixels from its left, 8 from its top.
   auto dragNotes = [this](int dx, int dy, RECT *after) {

@@ -89,7 +89,7 @@ TEST(HostHelp, BothHelpTextsGiveEverySettingsUnitAndRange) {
       EXPECT_NE(line.find("(factory "), std::string::npos) << line;
     }
     EXPECT_NE(help.find("flowersPerBranch       count, 0 to 10 (factory 1)"), std::string::npos);
-    EXPECT_NE(help.find("tickInterval           milliseconds, any value (factory 50)"), std::string::npos);
+    EXPECT_NE(help.find("tickInterval           milliseconds, 0 or more (factory 50)"), std::string::npos);
     EXPECT_NE(help.find("fallSpeed              pixels per tick, 3 or more (factory 4)"), std::string::npos);
     EXPECT_NE(help.find("maxWindStrength        pixels per tick, 0 to 100 (factory 40)"), std::string::npos);
     EXPECT_NE(help.find("windWrap               flag, 0 or 1 (factory 0)"), std::string::npos);

@@ -105,7 +105,9 @@ INSTANTIATE_TEST_SUITE_P(
                       Correction{IDC_BRANCH_REDRAW, "250", 1, "500"}, Correction{IDC_BRANCH_REDRAW, "500", 0, "500"},
                       Correction{IDC_WIND_STRENGTH, "150", 1, "100"}, Correction{IDC_WIND_STRENGTH, "-5", 1, "0"},
                       Correction{IDC_WIND_STRENGTH, "100", 0, "100"}, Correction{IDC_FLOWERS, "10", 0, "10"},
-                      Correction{IDC_FLUTTER, "-7", 0, "-7"}),
+                      Correction{IDC_FLUTTER, "-7", 0, "-7"},
+                      // A negative tick period would stop the animation for good.
+                      Correction{IDC_TICK_INTERVAL, "-1", 1, "0"}, Correction{IDC_TICK_INTERVAL, "0", 0, "0"}),
     [](const ::testing::TestParamInfo<Correction> &info) {
       std::string name = "Box" + std::to_string(info.param.box) + "Typed";
       for (const char *c = info.param.typed; *c; ++c) name += *c == '-' ? std::string("Minus") : std::string(1, *c);

@@ -147,29 +147,29 @@ TEST_F(SettingsStore, VersionFollowedByAnythingButNulIsAnotherVersion) {
   EXPECT_EQ(vd::MessageBoxes().size(), 1u);
 }
 
-TEST_F(SettingsStore, ShortValueWithTheRightVersionIsAcceptedWithMissingFieldsZero) {
-  std::vector<BYTE> block = FactoryBlock();
-  PutLong(block, 40, 9);  // flutter
-  StoreValue(block.data(), 48);  // up to and including maxSideSpeed
-  ResetProgramState();
-  LoadSettings();
-  EXPECT_TRUE(vd::MessageBoxes().empty());
-  EXPECT_EQ(Settings.flutter, 9);
-  EXPECT_EQ(Settings.maxSideSpeed, 2);
-  EXPECT_EQ(Settings.fallSpeed, 0);
-  EXPECT_EQ(Settings.branchX, 0);
-  EXPECT_EQ(Settings.tickInterval, 0);
-}
-
-TEST_F(SettingsStore, ValueLongerThan528BytesGivesFactoryValuesWithoutAMessage) {
-  std::vector<BYTE> block = FactoryBlock();
-  PutLong(block, 52, 33);
-  block.resize(600, 0xAB);
-  StoreValue(block.data(), DWORD(block.size()));
-  ResetProgramState();
-  LoadSettings();
-  EXPECT_TRUE(vd::MessageBoxes().empty());
-  EXPECT_EQ(Settings.windowLayerThickness, 15);
+// Only the 528-byte block is this version's settings. A value of any other
+// size, even one that starts with the right version (8 bytes of it and nothing
+// more would load as all zeros: no branch, no petals), gets the factory values
+// and the message, and stays in the registry until the next save.
+TEST_F(SettingsStore, AValueOfAnyOtherSizeThanTheBlockGivesTheMessageAndFactoryValues) {
+  for (DWORD size : {8u, 48u, 527u, 529u, 600u}) {
+    SCOPED_TRACE("a value of " + std::to_string(size) + " bytes");
+    std::vector<BYTE> block = FactoryBlock();
+    PutLong(block, 40, 9);  // flutter
+    block.resize(size, 0xAB);
+    StoreValue(block.data(), size);
+    ResetProgramState();
+    vd::ClearRecords();
+    LoadSettings();
+    ASSERT_EQ(vd::MessageBoxes().size(), 1u);
+    EXPECT_EQ(vd::MessageBoxes()[0].caption, "Mivora default settings restored");
+    EXPECT_EQ(Settings.flutter, 2);
+    EXPECT_EQ(Settings.flowersPerBranch, 1);
+    EXPECT_EQ(Settings.showBranch, 1);
+    EXPECT_EQ(Settings.tickInterval, 50);
+    EXPECT_STREQ(reinterpret_cast<char *>(StoredSettings), "1.0.0.5");  // ready for a save
+    EXPECT_EQ(ReadValue(), block) << "the stored value is not rewritten";
+  }
 }
 
 TEST_F(SettingsStore, BytesTheProgramNeverSetsSurviveALoadAndASave) {
@@ -196,9 +196,11 @@ TEST_F(SettingsStore, ValuesTheModelCannotHoldAreBroughtIntoRangeOnLoad) {
   PutLong(block, 36, 25);   // flowersPerBranch
   PutLong(block, 84, 8);    // flowerType
   PutLong(block, 100, 70);  // maxWindStrength: kept as stored (only the start replaces it)
+  PutLong(block, 88, -1);   // tickInterval: a timer would take it as 49 days
   StoreValue(block.data(), DWORD(block.size()));
   ResetProgramState();
   LoadSettings();
+  EXPECT_EQ(Settings.tickInterval, 0) << "the fastest step, which runs at 10 ms";
   EXPECT_EQ(Settings.branchCount, 1);
   EXPECT_EQ(Settings.flowersPerBranch, 10);
   EXPECT_EQ(Settings.flowerType, 1);

@@ -104,13 +104,15 @@ class RegistryTest : public ::testing::Test {
     return bytes;
   }
 
-  // Files in the folder other than the hive, its lock and its damaged copy.
+  // Files in the folder other than the hive, its lock and its damaged copies.
   std::vector<std::string> Temporaries() const {
     std::vector<std::string> found;
     std::string name = file_.filename().string();
     for (const auto &entry : fs::directory_iterator(file_.parent_path())) {
       std::string n = entry.path().filename().string();
-      if (n != name && n != name + ".lock" && n != name + ".damaged") found.push_back(n);
+      bool numberedCopy = n.compare(0, name.size() + 9, name + ".damaged.") == 0 &&
+                          n.find_first_not_of("0123456789", name.size() + 9) == std::string::npos;
+      if (n != name && n != name + ".lock" && n != name + ".damaged" && !numberedCopy) found.push_back(n);
     }
     return found;
   }
@@ -594,6 +596,26 @@ TEST_F(DamagedRegistryTest, AFullDiskDuringTheDamagedCopyLeavesNoPartOfItAndTheF
   EXPECT_TRUE(Temporaries().empty());
 }
 
+// Each damaged file that a write replaces is kept: ".damaged", ".damaged.2",
+// and so on, at most ten, the oldest removed first.
+TEST_F(DamagedRegistryTest, EveryDamagedCopyIsKeptUpToTenTheOldestRemovedFirst) {
+  auto noise = [](int n) { return "damaged file number " + std::to_string(n); };
+  auto copy = [this](int n) { return file_.string() + (n == 1 ? ".damaged" : ".damaged." + std::to_string(n)); };
+  for (int n = 1; n <= 12; ++n) {
+    ExpectReadAsEmptyAndKept(noise(n), noise(n).c_str());
+    StoreSettings(Pattern(528, n));
+    if (n == 3) {
+      for (int k = 1; k <= 3; ++k) EXPECT_EQ(ReadBytes(copy(k)), noise(k)) << "none overwritten";
+    }
+  }
+  EXPECT_FALSE(fs::exists(copy(1)));
+  EXPECT_FALSE(fs::exists(copy(2)));
+  for (int k = 3; k <= 12; ++k) EXPECT_EQ(ReadBytes(copy(k)), noise(k)) << k;
+  EXPECT_TRUE(Temporaries().empty());
+  NewProcess();
+  EXPECT_EQ(StoredSettings(), Pattern(528, 12));
+}
+
 TEST_F(DamagedRegistryTest, ADamagedFileAnotherWriterReplacedMeanwhileIsNotCopiedAsDamaged) {
   StoreSettings(Pattern(528, 6));
   const std::string sound = ReadBytes(file_);
@@ -732,6 +754,75 @@ TEST_F(RegistryTest, TwoProcessesSavingWhileAThirdLoadsNeverFailNorShowAPartialF
   EXPECT_TRUE(last == Pattern(528, saves - 1) || last == Pattern(528, 100000 + saves - 1));
   EXPECT_TRUE(Temporaries().empty());
   EXPECT_FALSE(fs::exists(file_.string() + ".damaged"));
+}
+
+// Windows' registry is one for all processes: a query reads what any process
+// wrote last, even through a handle opened before, and a set changes that one
+// value, leaving the values another process wrote meanwhile as they are.
+TEST_F(RegistryTest, AQueryReadsAnotherProcesssWriteAndASetKeepsItsValues) {
+  StoreSettings(Pattern(528, 1));
+  HKEY mine = Create(kSettingsKey);
+  auto otherProcess = [&](int seed) {
+    Child other = Spawn([&, seed] {
+      NewProcess();
+      HKEY key = Create(kSettingsKey);
+      std::vector<BYTE> settings = Pattern(528, seed), extra = Pattern(16, seed);
+      bool ok = RegSetValueExA(key, kSettingsValue, 0, REG_BINARY, settings.data(), 528) == ERROR_SUCCESS &&
+                RegSetValueExA(key, ("Other " + std::to_string(seed)).c_str(), 0, REG_BINARY, extra.data(), 16) ==
+                    ERROR_SUCCESS;
+      RegCloseKey(key);
+      return std::string(ok ? "ok" : "failed");
+    });
+    return Collect(other);
+  };
+  ASSERT_EQ(otherProcess(2), "ok");
+  std::vector<BYTE> seen(528);
+  DWORD size = 528;
+  ASSERT_EQ(RegQueryValueExA(mine, kSettingsValue, nullptr, nullptr, seen.data(), &size), ERROR_SUCCESS);
+  EXPECT_EQ(seen, Pattern(528, 2)) << "the other process's save, through a handle opened before it";
+
+  std::vector<BYTE> own = Pattern(8, 9);
+  ASSERT_EQ(RegSetValueExA(mine, "Mine", 0, REG_BINARY, own.data(), 8), ERROR_SUCCESS);
+  ASSERT_EQ(otherProcess(3), "ok");
+  ASSERT_EQ(RegSetValueExA(mine, kSettingsValue, 0, REG_BINARY, Pattern(528, 4).data(), 528), ERROR_SUCCESS);
+  RegCloseKey(mine);
+
+  NewProcess();
+  EXPECT_EQ(StoredSettings(), Pattern(528, 4));
+  HKEY key;
+  ASSERT_EQ(Open(kSettingsKey, &key), ERROR_SUCCESS);
+  for (const auto &[name, bytes] : {std::pair<std::string, std::vector<BYTE>>{"Mine", own},
+                                    {"Other 2", Pattern(16, 2)},
+                                    {"Other 3", Pattern(16, 3)}}) {
+    std::vector<BYTE> value(64);
+    DWORD length = 64;
+    EXPECT_EQ(RegQueryValueExA(key, name.c_str(), nullptr, nullptr, value.data(), &length), ERROR_SUCCESS) << name;
+    value.resize(length);
+    EXPECT_EQ(value, bytes) << name << " is kept";
+  }
+  RegCloseKey(key);
+}
+
+// A registry file its owner made read-only is kept as it is, though its folder
+// would let a rename replace it; the write fails, says why, and the host hears of it.
+TEST_F(RegistryTest, AReadOnlyFileIsKeptAndTheWriteFailsWithTheReason) {
+  StoreSettings(Pattern(528, 1));
+  const std::string before = ReadBytes(file_);
+  ASSERT_EQ(chmod(file_.c_str(), 0444), 0);
+  std::vector<std::string> reported;
+  vd::OnRegistryWriteFailed([&](const std::string &why) { reported.push_back(why); });
+  HKEY key = Create(kSettingsKey);
+  EXPECT_EQ(RegSetValueExA(key, kSettingsValue, 0, REG_BINARY, Pattern(528, 2).data(), 528), ERROR_CANTWRITE);
+  RegCloseKey(key);
+  EXPECT_EQ(ReadBytes(file_), before);
+  struct stat st;
+  ASSERT_EQ(stat(file_.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0444u);
+  EXPECT_NE(vd::RegistryWriteProblem().find("read-only"), std::string::npos) << vd::RegistryWriteProblem();
+  EXPECT_EQ(reported, std::vector<std::string>{vd::RegistryWriteProblem()});
+  EXPECT_EQ(StoredSettings(), Pattern(528, 1)) << "memory stays what the file holds";
+  EXPECT_TRUE(Temporaries().empty());
+  chmod(file_.c_str(), 0644);
 }
 
 // ---------------------------------------------------------------- where the file is

@@ -245,6 +245,10 @@ std::string RegistryPath();
 std::string RegistryProblem();  // empty when the file read well (or was absent)
 // Why the last write of the registry file failed; empty when it went well.
 std::string RegistryWriteProblem();
+// Called with the reason whenever a change to the registry could not be
+// written to its file (the call that made it answers ERROR_CANTWRITE). A host
+// tells the user from here; a new desktop (Reset) forgets the callback.
+void OnRegistryWriteFailed(std::function<void(const std::string &why)> report);
 // For tests: the next write stops after the temporary file is written,
 // as if the process died before the rename.
 void FailNextRegistryRename();

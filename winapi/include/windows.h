@@ -120,6 +120,7 @@ typedef struct tagSIZE {
 #define ERROR_MORE_DATA 234L
 #define ERROR_BADDB 1009L
 #define ERROR_CANTWRITE 1013L
+#define ERROR_KEY_DELETED 1018L
 #define ERROR_INVALID_WINDOW_HANDLE 1400L
 
 // ---------------------------------------------------------------- window messages

@@ -1,5 +1,7 @@
-// The registry: HKEY_CURRENT_USER kept in one file, read on first use after a
-// reset and replaced atomically on every change. HKEY_LOCAL_MACHINE and
+// The registry: HKEY_CURRENT_USER kept in one file, shared by every process as
+// Windows' registry is: read on first use after a reset and again whenever
+// another process changed it, and changed by read-modify-write under a lock,
+// each change replacing the file atomically. HKEY_LOCAL_MACHINE and
 // HKEY_CLASSES_ROOT are kept in memory only, for the life of the desktop.
 #include <fcntl.h>
 #include <pwd.h>
@@ -14,6 +16,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <map>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -43,14 +47,54 @@ struct Hive {
   bool persistent = false;
 };
 
-// What a key handle refers to. Keys are never deleted while the desktop
-// lives, so the pointers stay valid until the reset that clears the table too.
+// What a key handle refers to: its hive and the folded names down to it. The
+// hive of HKEY_CURRENT_USER is read again whenever another process changed its
+// file, so a handle finds its key by name each time it is used.
 struct OpenKey {
   Hive *hive = nullptr;
-  RegKey *key = nullptr;
-  int depth = 0;  // levels below the hive's root
+  std::vector<std::string> path;
   REGSAM access = 0;
+  int depth() const { return int(path.size()); }
 };
+
+// One version of a file: a replace gives a new inode, a change in place a new
+// size or time. `error` is the errno of a file that could not be looked at.
+struct FileStamp {
+  bool exists = false;
+  int error = 0;
+  dev_t device = 0;
+  ino_t inode = 0;
+  off_t size = 0;
+  timespec modified{};
+  timespec changed{};
+};
+
+bool SameTime(const timespec &a, const timespec &b) { return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec; }
+
+bool SameStamp(const FileStamp &a, const FileStamp &b) {
+  return a.exists == b.exists && a.error == b.error && a.device == b.device && a.inode == b.inode &&
+         a.size == b.size && SameTime(a.modified, b.modified) && SameTime(a.changed, b.changed);
+}
+
+FileStamp StampOf(const struct stat &st) {
+  FileStamp stamp;
+  stamp.exists = true;
+  stamp.device = st.st_dev;
+  stamp.inode = st.st_ino;
+  stamp.size = st.st_size;
+  stamp.modified = st.st_mtim;
+  stamp.changed = st.st_ctim;
+  return stamp;
+}
+
+FileStamp StampOfPath(const std::string &path) {
+  struct stat st;
+  if (stat(path.c_str(), &st) == 0) return StampOf(st);
+  FileStamp stamp;
+  stamp.exists = errno != ENOENT;
+  stamp.error = errno == ENOENT ? 0 : errno;
+  return stamp;
+}
 
 struct RegistryState {
   bool pathResolved = false;
@@ -61,6 +105,9 @@ struct RegistryState {
   bool unreadable = false;       // the file exists but could not be read: never replace it
   bool failNextRename = false;
   std::string writeProblem;  // why the last write of the file failed; empty after a good one
+  FileStamp stamp;           // the version of the file that the hive holds
+  std::string bytes;         // and its bytes, for a change within the clock's resolution
+  std::function<void(const std::string &)> writeFailed;
   Hive currentUser;
   Hive localMachine;
   Hive classesRoot;
@@ -82,6 +129,9 @@ void ResetRegistry() {
   s.unreadable = false;
   s.failNextRename = false;
   s.writeProblem.clear();
+  s.stamp = FileStamp();
+  s.bytes.clear();
+  s.writeFailed = nullptr;
   s.currentUser = Hive();
   s.currentUser.persistent = true;
   s.localMachine = Hive();
@@ -143,11 +193,17 @@ void LoadCurrentUser() {
   RegistryState &s = State();
   const std::string &path = Path();
   s.currentUser.root = RegKey();
+  s.problem.clear();
+  s.keepDamagedCopy = false;
+  s.unreadable = false;
+  s.stamp = FileStamp();
+  s.bytes.clear();
   if (path.empty()) return;
 
   // O_NONBLOCK: a FIFO in the file's place must not hang the desktop.
   int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
+    s.stamp = StampOfPath(path);
     if (errno != ENOENT) {
       s.unreadable = true;
       ReportProblem("The registry file " + path + " cannot be read (" + std::strerror(errno) +
@@ -180,7 +236,10 @@ void LoadCurrentUser() {
     }
     bytes.resize(got);
   }
+  // The stamp of what was read, taken after the read: a change during it shows as a new stamp.
+  s.stamp = fstat(fd, &st) == 0 ? StampOf(st) : StampOfPath(path);
   close(fd);
+  s.bytes = bytes;
 
   if (readError) {
     s.unreadable = true;
@@ -194,12 +253,6 @@ void LoadCurrentUser() {
   ReportDamaged(path, why);
 }
 
-void EnsureLoaded() {
-  RegistryState &s = State();
-  if (s.loaded) return;
-  s.loaded = true;
-  LoadCurrentUser();
-}
 
 bool WriteAll(int fd, const std::string &bytes) {
   size_t done = 0;
@@ -303,9 +356,10 @@ bool ReadWholeFile(const std::string &path, std::string &bytes) {
 // stopped process) makes the save fail rather than hang the desktop.
 class HiveLock {
  public:
-  explicit HiveLock(const std::string &hive) {
+  // A reader does not make the lock file: without one there is no writer to wait for.
+  explicit HiveLock(const std::string &hive, bool create = true) {
     std::string path = hive + ".lock";
-    fd_ = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (create) fd_ = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (fd_ < 0) fd_ = open(path.c_str(), O_RDONLY | O_CLOEXEC);  // another user's lock file
     if (fd_ < 0) {
       why_ = "cannot open the lock file " + path + " (" + std::strerror(errno) + ")";
@@ -344,64 +398,172 @@ class HiveLock {
   std::string why_;
 };
 
+// Damaged copies are "<file>.damaged" and then "<file>.damaged.2", ".3", ...:
+// every damaged file is kept, up to kMaxDamagedCopies, the oldest removed first.
+constexpr int kMaxDamagedCopies = 10;
+
+// The number of a damaged copy's name (1 for "<name>.damaged"), or 0 when the
+// entry is not one.
+long DamagedCopyNumber(const std::string &name, const std::string &entry) {
+  std::string base = name + ".damaged";
+  if (entry == base) return 1;
+  if (entry.size() <= base.size() + 1 || entry.compare(0, base.size() + 1, base + ".") != 0) return 0;
+  std::string digits = entry.substr(base.size() + 1);
+  if (digits.size() > 9 || digits[0] == '0' || digits.find_first_not_of("0123456789") != std::string::npos) return 0;
+  return std::stol(digits);
+}
+
+// The damaged copies beside the hive that are files, by number.
+std::map<long, std::string> DamagedCopies(const std::string &hive) {
+  namespace fs = std::filesystem;
+  std::map<long, std::string> copies;
+  std::string name = fs::path(hive).filename().string();
+  std::error_code ec;
+  for (fs::directory_iterator it(FolderOf(hive), ec), end; !ec && it != end; it.increment(ec)) {
+    long number = DamagedCopyNumber(name, it->path().filename().string());
+    std::error_code typeError;
+    if (number > 0 && it->is_regular_file(typeError)) copies[number] = it->path().string();
+  }
+  return copies;
+}
+
+std::string DamagedCopyName(const std::string &hive, long number) {
+  return number == 1 ? hive + ".damaged" : hive + ".damaged." + std::to_string(number);
+}
+
 // Temporary files of writers that died before their rename. Only a writer
 // that holds the lock removes them: no other writer can be writing one then.
 void RemoveStaleTemporaries(const std::string &hive) {
   namespace fs = std::filesystem;
   std::string name = fs::path(hive).filename().string();
+  auto isTemporary = [&name](const std::string &entry) {
+    // "<file>.tmp", or "<x>.tmp-XXXXXX" where <x> is the file or one of its damaged copies.
+    if (entry == name + ".tmp") return true;
+    if (entry.size() < 11 || entry.compare(entry.size() - 11, 5, ".tmp-") != 0) return false;
+    std::string of = entry.substr(0, entry.size() - 11);
+    return of == name || DamagedCopyNumber(name, of) > 0;
+  };
   std::error_code ec;
   for (fs::directory_iterator it(FolderOf(hive), ec), end; !ec && it != end; it.increment(ec)) {
-    std::string entry = it->path().filename().string();
-    bool stale = entry == name + ".tmp" ||
-                 (entry.size() == name.size() + 11 && entry.compare(0, name.size() + 5, name + ".tmp-") == 0) ||
-                 (entry.size() == name.size() + 19 && entry.compare(0, name.size() + 13, name + ".damaged.tmp-") == 0);
-    if (stale) unlink(it->path().c_str());
+    if (isTemporary(it->path().filename().string())) unlink(it->path().c_str());
   }
 }
 
-// Replaces the file with the current hive. A damaged file is first copied
-// whole to "<file>.damaged"; when that copy cannot be made the file is not
-// replaced, so its bytes are never lost.
-bool SaveCurrentUser() {
+// Copies a damaged file aside under the next free number, then removes the
+// oldest copies past the bound. False, with `why`, when the copy cannot be made.
+bool KeepDamagedCopy(const std::string &hive, const std::string &bytes, std::string &why) {
+  std::map<long, std::string> copies = DamagedCopies(hive);
+  long number = copies.empty() ? 1 : copies.rbegin()->first + 1;
+  std::string copy = DamagedCopyName(hive, number);
+  if (!ReplaceFile(copy, bytes, why)) return false;
+  copies[number] = copy;
+  while (copies.size() > size_t(kMaxDamagedCopies)) {
+    unlink(copies.begin()->second.c_str());
+    copies.erase(copies.begin());
+  }
+  return true;
+}
+
+// A file its owner made read-only is kept as it is, though the folder would
+// let a rename replace it. (Write permission is what a user removes; root
+// would pass access(), so the mode's bits decide too.)
+bool IsReadOnlyFile(const std::string &path) {
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  return (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || access(path.c_str(), W_OK) != 0;
+}
+
+// Whether the file on disk is still the version the hive holds. Within the
+// clock's resolution a stamp can repeat (an inode reused, the same size, the
+// same coarse time): then the bytes decide.
+bool FileUnchanged() {
+  RegistryState &s = State();
+  FileStamp now = StampOfPath(Path());
+  if (!SameStamp(now, s.stamp)) return false;
+  if (!now.exists || now.error) return true;
+  timespec clock{};
+  clock_gettime(CLOCK_REALTIME, &clock);
+  if (clock.tv_sec - now.changed.tv_sec > 2) return true;
+  std::string bytes;
+  return ReadWholeFile(Path(), bytes) && bytes == s.bytes;
+}
+
+// Reads the file again when another process changed it since it was read, so
+// that a query sees what was last written by anyone. The read is made under
+// the writers' lock when there is one.
+void Refresh() {
+  RegistryState &s = State();
+  if (!s.loaded) {
+    s.loaded = true;
+    LoadCurrentUser();
+    return;
+  }
+  if (Path().empty() || FileUnchanged()) return;
+  std::string target = FollowLinks(Path());
+  if (target.empty()) {
+    LoadCurrentUser();
+    return;
+  }
+  HiveLock lock(target, false);
+  LoadCurrentUser();
+}
+
+RegKey CloneKey(const RegKey &key);
+
+// Makes a change to HKEY_CURRENT_USER and writes the file: under the lock,
+// applied to the file as it is now, so that a change never takes away what
+// another process wrote meanwhile. `change` works on a copy of the tree; the
+// hive takes the copy only once the file holds it. ERROR_CANTWRITE, with
+// writeProblem saying why, when the file could not be written.
+LSTATUS ChangeCurrentUser(const std::function<LSTATUS(RegKey &)> &change) {
   namespace fs = std::filesystem;
   RegistryState &s = State();
   auto fail = [&s](const std::string &why) {
     s.writeProblem = why;
-    return false;
+    return LSTATUS(ERROR_CANTWRITE);
   };
-  std::string bytes;
   if (Path().empty()) return fail("no registry file is set (no HOME)");
-  if (s.unreadable) return fail("the registry file " + Path() + " could not be read, so it is not replaced");
-  if (!EncodeHive(s.currentUser.root, bytes)) return fail("the registry is too large for its file");
   std::string target = FollowLinks(Path());
   if (target.empty()) return fail("the symbolic links at " + Path() + " go round in a loop");
+  if (IsReadOnlyFile(target)) return fail("the registry file " + target + " is read-only, so it is kept as it is");
 
   std::error_code ec;
   fs::create_directories(FolderOf(target), ec);
   HiveLock lock(target);
   if (!lock.held()) return fail(lock.why());
+  if (!FileUnchanged()) LoadCurrentUser();
+  if (s.unreadable) return fail("the registry file " + Path() + " could not be read, so it is not replaced");
   RemoveStaleTemporaries(target);
 
-  std::string why;
-  if (s.keepDamagedCopy) {
-    // Another writer may have replaced the damaged file since it was read (and kept its copy).
-    std::string current, damage;
-    RegKey scratch;
-    if (ReadWholeFile(target, current) && !DecodeHive(current, scratch, damage) &&
-        !ReplaceFile(target + ".damaged", current, why)) {
-      return fail("the damaged registry file is kept until a copy of it can be made: " + why);
-    }
-  }
+  RegKey changed = CloneKey(s.currentUser.root);
+  if (LSTATUS status = change(changed)) return status;
+  std::string bytes;
+  if (!EncodeHive(changed, bytes)) return fail("the registry is too large for its file");
+
+  std::string why, damaged;
+  if (s.keepDamagedCopy && ReadWholeFile(target, damaged) && !KeepDamagedCopy(target, damaged, why))
+    return fail("the damaged registry file is kept until a copy of it can be made: " + why);
 
   bool crash = s.failNextRename;
   s.failNextRename = false;
   if (!ReplaceFile(target, bytes, why, crash)) return fail(why);
+  s.currentUser.root = std::move(changed);
   s.keepDamagedCopy = false;
   s.writeProblem.clear();
-  return true;
+  s.stamp = StampOfPath(Path());
+  s.bytes = std::move(bytes);
+  return ERROR_SUCCESS;
 }
 
 // ---------------------------------------------------------------- keys and handles
+
+RegKey CloneKey(const RegKey &key) {
+  RegKey copy;
+  copy.name = key.name;
+  copy.values = key.values;
+  for (const auto &entry : key.subkeys) copy.subkeys.emplace(entry.first, std::make_unique<RegKey>(CloneKey(*entry.second)));
+  return copy;
+}
 
 bool IsPredefined(HKEY key, HKEY predefined) {
   return reinterpret_cast<uintptr_t>(key) == reinterpret_cast<uintptr_t>(predefined);
@@ -409,26 +571,35 @@ bool IsPredefined(HKEY key, HKEY predefined) {
 
 Hive *PredefinedHive(HKEY key) {
   RegistryState &s = State();
-  if (IsPredefined(key, HKEY_CURRENT_USER)) {
-    EnsureLoaded();
-    return &s.currentUser;
-  }
+  if (IsPredefined(key, HKEY_CURRENT_USER)) return &s.currentUser;
   if (IsPredefined(key, HKEY_LOCAL_MACHINE)) return &s.localMachine;
   if (IsPredefined(key, HKEY_CLASSES_ROOT)) return &s.classesRoot;
   return nullptr;
 }
 
-// The key a handle stands for, or false when the handle is not live.
+// The key a handle stands for, or false when the handle is not live. The hive
+// of the current user is brought up to date with its file first.
 bool Resolve(HKEY key, OpenKey &out) {
   if (Hive *hive = PredefinedHive(key)) {
-    out = OpenKey{hive, &hive->root, 0, KEY_ALL_ACCESS};
-    return true;
-  }
-  if (OpenKey *open = State().handles.Find(key)) {
+    out = OpenKey{hive, {}, KEY_ALL_ACCESS};
+  } else if (OpenKey *open = State().handles.Find(key)) {
     out = *open;
-    return true;
+  } else {
+    return false;
   }
-  return false;
+  if (out.hive->persistent) Refresh();
+  return true;
+}
+
+// The key at the folded names below `root`, or null when one is missing.
+RegKey *KeyAt(RegKey &root, const std::vector<std::string> &path) {
+  RegKey *at = &root;
+  for (const std::string &name : path) {
+    auto it = at->subkeys.find(name);
+    if (it == at->subkeys.end()) return nullptr;
+    at = it->second.get();
+  }
+  return at;
 }
 
 REGSAM MapAccess(REGSAM access) {
@@ -438,9 +609,10 @@ REGSAM MapAccess(REGSAM access) {
   return access & KEY_ALL_ACCESS;
 }
 
-HKEY NewHandle(const OpenKey &base, RegKey *key, int depth, REGSAM access) {
-  uintptr_t handle = State().handles.Add(
-      std::make_unique<OpenKey>(OpenKey{base.hive, key, depth, MapAccess(access)}));
+HKEY NewHandle(const OpenKey &base, const std::vector<std::string> &names, REGSAM access) {
+  OpenKey open{base.hive, base.path, MapAccess(access)};
+  for (const std::string &name : names) open.path.push_back(FoldName(name));
+  uintptr_t handle = State().handles.Add(std::make_unique<OpenKey>(std::move(open)));
   return reinterpret_cast<HKEY>(handle);
 }
 
@@ -470,13 +642,40 @@ RegKey *FindSubkey(RegKey *key, const std::string &name) {
   return it == key->subkeys.end() ? nullptr : it->second.get();
 }
 
-const RegValue *FindValue(const RegKey *key, LPCSTR name) {
-  auto it = key->values.find(FoldName(name ? name : ""));
-  return it == key->values.end() ? nullptr : &it->second;
+// Makes the missing keys of `names` below `at`; true when one was made.
+bool CreateBelow(RegKey *at, const std::vector<std::string> &names) {
+  bool created = false;
+  for (const std::string &name : names) {
+    RegKey *next = FindSubkey(at, name);
+    if (!next) {
+      auto child = std::make_unique<RegKey>();
+      child->name = name;  // a new key keeps the case it is created with
+      next = child.get();
+      at->subkeys.emplace(FoldName(name), std::move(child));
+      created = true;
+    }
+    at = next;
+  }
+  return created;
 }
 
-// Writes the hive if it is kept on disk.
-bool Persist(const OpenKey &key) { return !key.hive->persistent || SaveCurrentUser(); }
+// Applies `change` to the key a handle stands for: in memory for the hives
+// kept there, through the file for the current user's. A key another process
+// took away answers ERROR_KEY_DELETED, as Windows answers for a deleted key.
+LSTATUS ChangeKey(const OpenKey &open, const std::function<LSTATUS(RegKey &)> &change) {
+  auto onKey = [&open, &change](RegKey &root) -> LSTATUS {
+    RegKey *key = KeyAt(root, open.path);
+    return key ? change(*key) : LSTATUS(ERROR_KEY_DELETED);
+  };
+  if (!open.hive->persistent) return onKey(open.hive->root);
+  LSTATUS status = ChangeCurrentUser(onKey);
+  // Told once the lock is let go: the host may show a message box.
+  if (status == ERROR_CANTWRITE && State().writeFailed) {
+    auto report = State().writeFailed;
+    report(State().writeProblem);
+  }
+  return status;
+}
 
 bool IsStringType(DWORD type) { return type == REG_SZ || type == 2 /* EXPAND_SZ */ || type == 7 /* MULTI_SZ */; }
 
@@ -485,13 +684,17 @@ bool IsStringType(DWORD type) { return type == REG_SZ || type == 2 /* EXPAND_SZ 
 std::string RegistryPath() { return Path(); }
 
 std::string RegistryProblem() {
-  EnsureLoaded();
+  Refresh();
   return State().problem;
 }
 
 std::string RegistryWriteProblem() { return State().writeProblem; }
 
 void FailNextRegistryRename() { State().failNextRename = true; }
+
+void OnRegistryWriteFailed(std::function<void(const std::string &why)> report) {
+  State().writeFailed = std::move(report);
+}
 
 }  // namespace vd
 
@@ -514,35 +717,26 @@ LSTATUS WINAPI RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD reserved, LPSTR cl
   if (options != REG_OPTION_NON_VOLATILE) return ERROR_INVALID_PARAMETER;  // volatile keys are not kept
   std::vector<std::string> names;
   if (LSTATUS status = vd::SplitPath(subKey, names)) return status;
-  if (base.depth + int(names.size()) > vd::kMaxKeyDepth) return ERROR_INVALID_PARAMETER;
+  if (base.depth() + int(names.size()) > vd::kMaxKeyDepth) return ERROR_INVALID_PARAMETER;
 
-  // Walk down what exists, then make the rest in one branch.
-  RegKey *at = base.key;
-  size_t i = 0;
-  for (; i < names.size(); ++i) {
-    RegKey *next = vd::FindSubkey(at, names[i]);
-    if (!next) break;
-    at = next;
-  }
-  bool created = i < names.size();
-  if (created) {
-    RegKey *branchParent = at;
-    std::string branchName = vd::FoldName(names[i]);
-    for (; i < names.size(); ++i) {
-      auto child = std::make_unique<RegKey>();
-      child->name = names[i];
-      RegKey *raw = child.get();
-      at->subkeys.emplace(vd::FoldName(names[i]), std::move(child));
-      at = raw;
-    }
+  RegKey *at = vd::KeyAt(base.hive->root, base.path);
+  if (!at) return ERROR_KEY_DELETED;
+  RegKey *existing = at;
+  for (const std::string &name : names) existing = existing ? vd::FindSubkey(existing, name) : nullptr;
+  bool created = false;
+  if (!existing) {
     // New empty keys over a damaged file stay in memory: a load that opens its key
     // must not destroy the file; the next value written replaces it.
-    if (!vd::State().keepDamagedCopy && !vd::Persist(base)) {
-      branchParent->subkeys.erase(branchName);  // memory stays what the file holds
-      return ERROR_CANTWRITE;
+    if (base.hive->persistent && vd::State().keepDamagedCopy) {
+      created = vd::CreateBelow(at, names);
+    } else if (LSTATUS status = vd::ChangeKey(base, [&](RegKey &k) {
+                 created = vd::CreateBelow(&k, names);
+                 return LSTATUS(ERROR_SUCCESS);
+               })) {
+      return status;
     }
   }
-  *result = vd::NewHandle(base, at, base.depth + int(names.size()), access);
+  *result = vd::NewHandle(base, names, access);
   if (!*result) return ERROR_NOT_ENOUGH_MEMORY;  // every key handle is open
   if (disposition) *disposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
   return ERROR_SUCCESS;
@@ -560,12 +754,13 @@ LSTATUS WINAPI RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD options, REGSAM acce
     *result = key;  // a predefined key opened as itself
     return ERROR_SUCCESS;
   }
-  RegKey *at = base.key;
+  RegKey *at = vd::KeyAt(base.hive->root, base.path);
+  if (!at) return ERROR_KEY_DELETED;
   for (const std::string &name : names) {
     at = vd::FindSubkey(at, name);
     if (!at) return ERROR_FILE_NOT_FOUND;
   }
-  *result = vd::NewHandle(base, at, base.depth + int(names.size()), access);
+  *result = vd::NewHandle(base, names, access);
   return *result ? ERROR_SUCCESS : ERROR_NOT_ENOUGH_MEMORY;
 }
 
@@ -575,8 +770,11 @@ LSTATUS WINAPI RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LP
   OpenKey open;
   if (!vd::Resolve(key, open)) return ERROR_INVALID_HANDLE;
   if (!(open.access & KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
-  const RegValue *value = vd::FindValue(open.key, valueName);
-  if (!value) return ERROR_FILE_NOT_FOUND;
+  RegKey *at = vd::KeyAt(open.hive->root, open.path);
+  if (!at) return ERROR_KEY_DELETED;
+  auto found = at->values.find(vd::FoldName(valueName ? valueName : ""));
+  if (found == at->values.end()) return ERROR_FILE_NOT_FOUND;
+  const RegValue *value = &found->second;
 
   DWORD length = DWORD(value->data.size());
   LSTATUS status = ERROR_SUCCESS;
@@ -598,6 +796,7 @@ LSTATUS WINAPI RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LP
   return status;
 }
 
+// A set changes that one value: the rest of the file stays as its last writer left it.
 LSTATUS WINAPI RegSetValueExA(HKEY key, LPCSTR valueName, DWORD reserved, DWORD type, const BYTE *data,
                               DWORD dataSize) {
   (void)reserved;
@@ -607,48 +806,27 @@ LSTATUS WINAPI RegSetValueExA(HKEY key, LPCSTR valueName, DWORD reserved, DWORD 
   if (!data && dataSize) return ERROR_NOACCESS;
   std::string name = valueName ? valueName : "";
   if (name.size() > vd::kMaxValueNameLength || dataSize > vd::kMaxValueSize) return ERROR_INVALID_PARAMETER;
-
-  std::string folded = vd::FoldName(name);
-  auto &values = open.key->values;
-  auto it = values.find(folded);
-  bool existed = it != values.end();
-  RegValue previous;
-  if (existed) {
-    previous = it->second;
-  } else {
-    RegValue fresh;
-    fresh.name = name;  // a new value keeps the case it is created with
-    it = values.emplace(folded, std::move(fresh)).first;
-  }
-  it->second.type = type;
-  it->second.data.assign(data, data + dataSize);
-
-  if (!vd::Persist(open)) {
-    if (existed) {
-      it->second = std::move(previous);
-    } else {
-      values.erase(it);
+  return vd::ChangeKey(open, [&](RegKey &k) {
+    auto it = k.values.find(vd::FoldName(name));
+    if (it == k.values.end()) {
+      RegValue fresh;
+      fresh.name = name;  // a new value keeps the case it is created with
+      it = k.values.emplace(vd::FoldName(name), std::move(fresh)).first;
     }
-    return ERROR_CANTWRITE;
-  }
-  return ERROR_SUCCESS;
+    it->second.type = type;
+    it->second.data.assign(data, data + dataSize);
+    return LSTATUS(ERROR_SUCCESS);
+  });
 }
 
 LSTATUS WINAPI RegDeleteValueA(HKEY key, LPCSTR valueName) {
   OpenKey open;
   if (!vd::Resolve(key, open)) return ERROR_INVALID_HANDLE;
   if (!(open.access & KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
-  auto &values = open.key->values;
-  auto it = values.find(vd::FoldName(valueName ? valueName : ""));
-  if (it == values.end()) return ERROR_FILE_NOT_FOUND;
-  RegValue removed = std::move(it->second);
-  std::string folded = it->first;
-  values.erase(it);
-  if (!vd::Persist(open)) {
-    values.emplace(std::move(folded), std::move(removed));
-    return ERROR_CANTWRITE;
-  }
-  return ERROR_SUCCESS;
+  std::string folded = vd::FoldName(valueName ? valueName : "");
+  return vd::ChangeKey(open, [&](RegKey &k) {
+    return k.values.erase(folded) ? LSTATUS(ERROR_SUCCESS) : LSTATUS(ERROR_FILE_NOT_FOUND);
+  });
 }
 
 LSTATUS WINAPI RegCloseKey(HKEY key) {

@@ -100,8 +100,21 @@ LRESULT CALLBACK PlainProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   return DefWindowProcA(hwnd, msg, wParam, lParam);
 }
 
+// The shell's windows are not the user's to close: Alt+F4 on the desktop or
+// the taskbar (WM_SYSCOMMAND SC_CLOSE, then WM_CLOSE) leaves them standing,
+// as Windows' shell does. Only the shell itself destroys them.
+bool RefusesClose(UINT msg, WPARAM wParam) {
+  return msg == WM_CLOSE || (msg == WM_SYSCOMMAND && (wParam & 0xFFF0) == SC_CLOSE);
+}
+
+LRESULT CALLBACK ProgmanProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (RefusesClose(msg, wParam)) return 0;
+  return DefWindowProcA(hwnd, msg, wParam, lParam);
+}
+
 // A worker window of the shell shows the wallpaper: the desktop's colour.
 LRESULT CALLBACK WorkerProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (RefusesClose(msg, wParam)) return 0;
   if (msg == WM_ERASEBKGND) {
     FillClient(reinterpret_cast<HDC>(wParam), hwnd, kDesktopColor);
     return 1;
@@ -111,6 +124,7 @@ LRESULT CALLBACK WorkerProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 
 // The taskbar: a raised grey bar with a start button and the notification area.
 LRESULT CALLBACK TaskbarProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (RefusesClose(msg, wParam)) return 0;
   switch (msg) {
     case WM_TIMER:
       TrayTipTimer(UINT_PTR(wParam));
@@ -211,7 +225,7 @@ void Register(const char *name, WNDPROC proc, HBRUSH background, UINT style = 0)
 void CreateShell() {
   S() = Shell();
   int w = TheScreen().width, h = TheScreen().height;
-  Register("Progman", PlainProc, nullptr);
+  Register("Progman", ProgmanProc, nullptr);
   Register("SHELLDLL_DefView", PlainProc, nullptr);
   Register("SysListView32", ListViewProc, nullptr, CS_DBLCLKS);
   Register("Internet Explorer_Server", HtmlViewProc, nullptr);

@@ -129,6 +129,8 @@ int main(int argc, char **argv) {
 
   CatchSignals();
   vd::Reset(x->DesktopConfig());
+  // A Save the registry could not take is told in a message box, as on the live desktop.
+  rec::ReportFailedSaves("mivora", rec::FailedSaveReport::kMessageBox);
   x->Attach();
   x->WatchDescriptor(signalPipe[0], TakeSignals);
   x->OnShowSettingsRequest(ShowSettings);

@@ -1209,6 +1209,7 @@ void XDisplay::CreateSurface(HWND hwnd) {
   menu = std::strcmp(cls, "#32768") == 0;
   surfaces_.push_back(s);
   Surface &added = surfaces_.back();
+  if (added.managed) lastActive_ = nullptr;  // the focus follows once it is there
   if (menu) {
     // A menu takes the pointer and the keyboard while it is open, as menus do,
     // so that a click anywhere else closes it.
@@ -1253,7 +1254,10 @@ void XDisplay::FollowActivation() {
     ev.format = 32;
     ev.window = s.id;
     ev.type = A(kNetActiveWindow);
-    ev.data.data32[0] = 1;  // from an application
+    // As a pager asks: window managers keep an application's request without a
+    // user's timestamp from taking the focus, and this one follows a user's act
+    // on the icon, or is a message box the program must have answered.
+    ev.data.data32[0] = 2;
     ev.data.data32[1] = XCB_CURRENT_TIME;
     xcb_send_event(c_, 0, screen_->root,
                    XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,

@@ -59,16 +59,9 @@ ParseOutcome ParseArguments(const std::vector<std::string> &args, Options *optio
       options->stats = true;
       continue;
     }
-    bool takesValue = arg == "--size" || arg == "--scene" || arg == "--settings";
-    if (!takesValue) {
-      *error = rec::IsOption(arg) ? "unknown option " + arg : "unexpected argument '" + arg + "'";
+    std::string value;
+    if (!rec::TakeOptionValue(args, &i, {"--size", "--scene", "--settings"}, &value, error))
       return ParseOutcome::kError;
-    }
-    if (i + 1 >= args.size() || rec::IsOption(args[i + 1]) || args[i + 1].empty()) {
-      *error = arg + " needs a value";
-      return ParseOutcome::kError;
-    }
-    const std::string &value = args[++i];
     if (arg == "--size") {
       if (!ParseSize(value, &options->width, &options->height)) {
         *error = "--size: '" + value + "' is not WIDTHxHEIGHT from " + std::to_string(kMinWidth) + "x" +

@@ -95,17 +95,10 @@ ParseOutcome ParseArguments(const std::vector<std::string> &args, Options *optio
       (arg == "--show-dialog" ? options->showDialog : options->showAbout) = true;
       continue;
     }
-    bool takesValue = arg == "--seconds" || arg == "--fps" || arg == "--scale" || arg == "--scene" ||
-                      arg == "--gif" || arg == "--png-dir" || arg == "--settings";
-    if (!takesValue) {
-      *error = IsOption(arg) ? "unknown option " + arg : "unexpected argument '" + arg + "'";
+    std::string value;
+    if (!TakeOptionValue(args, &i, {"--seconds", "--fps", "--scale", "--scene", "--gif", "--png-dir", "--settings"},
+                         &value, error))
       return ParseOutcome::kError;
-    }
-    if (i + 1 >= args.size() || IsOption(args[i + 1]) || args[i + 1].empty()) {
-      *error = arg + " needs a value";
-      return ParseOutcome::kError;
-    }
-    const std::string &value = args[++i];
     long number = 0;
     if (arg == "--seconds") {
       if (!ParseSeconds(value, &options->seconds)) {

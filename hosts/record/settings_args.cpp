@@ -214,6 +214,21 @@ int SettingIndex(const std::string &name) {
 
 bool IsOption(const std::string &arg) { return arg.size() > 2 && arg.compare(0, 2, "--") == 0; }
 
+bool TakeOptionValue(const std::vector<std::string> &args, size_t *i,
+                     std::initializer_list<const char *> takingValue, std::string *value, std::string *error) {
+  const std::string &arg = args[*i];
+  if (std::none_of(takingValue.begin(), takingValue.end(), [&](const char *name) { return arg == name; })) {
+    *error = IsOption(arg) ? "unknown option " + arg : "unexpected argument '" + arg + "'";
+    return false;
+  }
+  if (*i + 1 >= args.size() || IsOption(args[*i + 1]) || args[*i + 1].empty()) {
+    *error = arg + " needs a value";
+    return false;
+  }
+  *value = args[++*i];
+  return true;
+}
+
 bool ParseSettingPair(const std::string &pair, SettingValues *settings, std::string *error) {
   size_t eq = pair.find('=');
   if (eq == std::string::npos || eq == 0) {

@@ -3,6 +3,7 @@
 // registry before the program starts.
 #pragma once
 
+#include <initializer_list>
 #include <string>
 #include <utility>
 #include <vector>
@@ -52,6 +53,13 @@ std::vector<std::string> CorrectSettings(SettingValues *settings);
 
 // An option on a command line: "--" and a name.
 bool IsOption(const std::string &arg);
+
+// The value of args[*i], which must be one of the options in `takingValue`:
+// the next argument, when it is there and is no option. *i is left on it.
+// False, with the reason, for another option, an argument that is no option,
+// or a missing value.
+bool TakeOptionValue(const std::vector<std::string> &args, size_t *i,
+                     std::initializer_list<const char *> takingValue, std::string *value, std::string *error);
 
 // Takes one KEY=VALUE pair into `settings` (a later pair for the same key wins).
 bool ParseSettingPair(const std::string &pair, SettingValues *settings, std::string *error);

@@ -43,16 +43,9 @@ ParseOutcome ParseArguments(const std::vector<std::string> &args, Options *optio
       options->stats = true;
       continue;
     }
-    bool takesValue = arg == "--settings" || arg == "--desktop-mode" || arg == "--autostart";
-    if (!takesValue) {
-      *error = rec::IsOption(arg) ? "unknown option " + arg : "unexpected argument '" + arg + "'";
+    std::string value;
+    if (!rec::TakeOptionValue(args, &i, {"--settings", "--desktop-mode", "--autostart"}, &value, error))
       return ParseOutcome::kError;
-    }
-    if (i + 1 >= args.size() || rec::IsOption(args[i + 1]) || args[i + 1].empty()) {
-      *error = arg + " needs a value";
-      return ParseOutcome::kError;
-    }
-    const std::string &value = args[++i];
     if (arg == "--desktop-mode") {
       if (value != "auto" && value != "root" && value != "overlay") {
         *error = "--desktop-mode: '" + value + "' is not auto, root or overlay";

@@ -501,6 +501,17 @@ bool XDisplay::Key(xcb_keycode_t code, bool down) {
 
 // ---------------------------------------------------------------- one per screen
 
+void XDisplay::SendClientMessage(xcb_window_t to, xcb_window_t about, xcb_atom_t type,
+                                 std::initializer_list<uint32_t> data, uint32_t mask) {
+  xcb_client_message_event_t ev{};
+  ev.response_type = XCB_CLIENT_MESSAGE;
+  ev.format = 32;
+  ev.window = about;
+  ev.type = type;
+  std::copy(data.begin(), data.begin() + std::min<size_t>(data.size(), 5), ev.data.data32);
+  xcb_send_event(c_, 0, to, mask, reinterpret_cast<const char *>(&ev));
+}
+
 bool XDisplay::ClaimInstance() {
   figures_.roundTrips++;
   xcb_get_selection_owner_reply_t *r =
@@ -527,13 +538,7 @@ bool XDisplay::AskRunningInstanceToShowSettings() {
   xcb_window_t owner = r ? r->owner : XCB_NONE;
   free(r);
   if (owner == XCB_NONE) return false;
-  xcb_client_message_event_t ev{};
-  ev.response_type = XCB_CLIENT_MESSAGE;
-  ev.format = 32;
-  ev.window = owner;
-  ev.type = A(kMivoraCommand);
-  ev.data.data32[0] = kCommandShowSettings;
-  xcb_send_event(c_, 0, owner, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char *>(&ev));
+  SendClientMessage(owner, owner, A(kMivoraCommand), {kCommandShowSettings});
   xcb_get_input_focus_reply_t *sync = xcb_get_input_focus_reply(c_, xcb_get_input_focus(c_), nullptr);
   free(sync);
   return xcb_connection_has_error(c_) == 0;

@@ -180,19 +180,11 @@ void XDisplay::FollowActivation() {
   lastActive_ = active;
   for (Surface &s : surfaces_) {
     if (s.hwnd != active || !s.managed || s.id == focused_) continue;
-    xcb_client_message_event_t ev{};
-    ev.response_type = XCB_CLIENT_MESSAGE;
-    ev.format = 32;
-    ev.window = s.id;
-    ev.type = A(kNetActiveWindow);
     // As a pager asks: window managers keep an application's request without a
     // user's timestamp from taking the focus, and this one follows a user's act
     // on the icon, or is a message box the program must have answered.
-    ev.data.data32[0] = 2;
-    ev.data.data32[1] = XCB_CURRENT_TIME;
-    xcb_send_event(c_, 0, screen_->root,
-                   XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
-                   reinterpret_cast<const char *>(&ev));
+    SendClientMessage(screen_->root, s.id, A(kNetActiveWindow), {2, XCB_CURRENT_TIME},
+                      XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT);
   }
 }
 

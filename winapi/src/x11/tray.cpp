@@ -100,15 +100,8 @@ void XDisplay::DockIcon(TrayIcon &icon) {
     xcb_change_property(c_, XCB_PROP_MODE_REPLACE, icon.window, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8,
                         sizeof name - 1, name);
   }
-  xcb_client_message_event_t ev{};
-  ev.response_type = XCB_CLIENT_MESSAGE;
-  ev.format = 32;
-  ev.window = manager;
-  ev.type = A(kTrayOpcode);
-  ev.data.data32[0] = XCB_CURRENT_TIME;
-  ev.data.data32[1] = 0;  // SYSTEM_TRAY_REQUEST_DOCK
-  ev.data.data32[2] = icon.window;
-  xcb_send_event(c_, 0, manager, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char *>(&ev));
+  const uint32_t kRequestDock = 0;  // SYSTEM_TRAY_REQUEST_DOCK
+  SendClientMessage(manager, manager, A(kTrayOpcode), {XCB_CURRENT_TIME, kRequestDock, icon.window});
   icon.docked = true;
   icon.drawn = false;
 }

@@ -8,6 +8,7 @@
 #include <xcb/xcb_keysyms.h>
 
 #include <functional>
+#include <initializer_list>
 #include <set>
 #include <string>
 #include <vector>
@@ -164,6 +165,10 @@ class XDisplay final : public Display {
   bool Key(xcb_keycode_t code, bool down);
 
   xcb_atom_t A(Atom a) const { return atoms_[a]; }
+  // A client message of 32-bit data about `about`, sent to `to` for the clients
+  // that select `mask` there (none: its owner alone).
+  void SendClientMessage(xcb_window_t to, xcb_window_t about, xcb_atom_t type, std::initializer_list<uint32_t> data,
+                         uint32_t mask = XCB_EVENT_MASK_NO_EVENT);
 
   xcb_connection_t *c_;
   int screenNumber_;

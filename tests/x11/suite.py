@@ -551,7 +551,8 @@ def check(args):
 
 # ====================================================================== the quick run
 def quick(args):
-    """Start, the icon docked, petals falling, Exit from the menu: status 0 and a clean screen."""
+    """Start, the icon docked, petals falling, a second start showing the settings, Exit from the menu: status 0
+    and a clean screen."""
     results = os.path.abspath(args.results)
     prepare(results)
     program = program_path(args.program)
@@ -585,6 +586,15 @@ def quick(args):
                     icon = [min(c[0] for c in changed), min(c[1] for c in changed),
                             max(c[0] for c in changed) + 1, max(c[1] for c in changed) + 1]
         shot.write_png(os.path.join(results, "running.png"))
+        # A second start on the display: no second branch, the running one's settings shown, status 0.
+        second_code, dialog = None, False
+        if icon:
+            second = desktop.start([program], log="second.log")
+            try:
+                second_code = second.wait(10)
+            except subprocess.TimeoutExpired:
+                second.kill()
+            dialog = wait_for(lambda: "Mivora" in (desktop.x("wmctrl", "-l") or ""), 5)
         record = {}
         if icon:
             exit_from_menu(desktop, record, icon, lambda name: desktop.screenshot().write_png(
@@ -597,9 +607,11 @@ def quick(args):
         after = desktop.screenshot()
         after.write_png(os.path.join(results, "after-exit.png"))
         left = len(wine.petal_pixels(after, colours))
-    print(f"start: icon {icon} in the panel {panel}, {seen} petal pixels on the screen; right-click, Exit: "
+    print(f"start: icon {icon} in the panel {panel}, {seen} petal pixels on the screen; a second start: status "
+          f"{second_code}, the running one's dialog {'shown' if dialog else 'not shown'}; right-click, Exit: "
           f"menu at {record.get('menu')}, exit code {code}, {left} petal pixels left; see {results}")
-    return 0 if icon and seen >= 20 and record.get("menu") and code == 0 and left == 0 else 1
+    return 0 if (icon and seen >= 20 and second_code == 0 and dialog and record.get("menu") and code == 0
+                 and left == 0) else 1
 
 
 # ====================================================================== helpers

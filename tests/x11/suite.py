@@ -16,8 +16,9 @@ from its icon's menu. It leaves the screenshots (PNG), a log of the windows as t
 saw them (scene.log, in the Wine suite's form) and a record (session.json) in RESULTS; the
 checks are the Wine suite's, read from them.
 
-`quick` is a short end to end run on its own display: the icon docks, petals fall, Exit
-from the icon's menu ends the program with status 0 and leaves no petal on the screen.
+`quick` is a short end to end run on its own display: the icon docks, petals fall, a second
+start exits 0 and shows the running one's settings, Exit from the icon's menu ends the program
+with status 0 and leaves no petal on the screen.
 
 The program is PATH, or $MIVORA_X11_PROGRAM when set. A missing tool or program is reported
 as a skip (exit code 77) with the reason.

@@ -65,6 +65,7 @@ SESSION_ARGS = ["--settings", "flowersPerBranch=10", "bottomLayer=0"]
 # picture, the check box beside it, the Save settings button.
 DIALOG_SIZE = (292, 241)
 FALLING_PICTURE = (89, 40)
+EDGE = 2  # the picture static's edge over its picture, and a pixel to spare
 FALLING_BOX_CENTRE = (79, 52)
 SAVE_CENTRE = (30, 223.5)
 CAPTION = 18
@@ -405,9 +406,9 @@ def find_picture(shot, picture, box):
 
 def dialog_layout(rect, picture_at):
     """Screen points of the falling-petals box and Save settings, from where the dialog's window
-    is and where its falling-petals picture shows (the picture sits one pixel in its edge)."""
+    is and where its falling-petals picture shows (the picture fills its static, edge and all)."""
     width, height = rect[2] - rect[0], rect[3] - rect[1]
-    p = picture_at[0] - rect[0] - 1
+    p = picture_at[0] - rect[0]
     # width = 2 frame + 292 bx / 4 and p = frame + 89 bx / 4: the base units and the frame.
     bx = 4 * (width - 2 * p) / (DIALOG_SIZE[0] - 2 * FALLING_PICTURE[0])
     frame = (width - DIALOG_SIZE[0] * bx / 4) / 2
@@ -436,7 +437,10 @@ def dialog_phase(desktop, record, icon, shot, now):
         record["dialog"] = None
         return
     _, _, art = winerun.read_bmp(os.path.join(record["source"], "res", "dialog", "b134.bmp"))
-    found = find_picture(picture, art, rect)
+    # The static's edge is drawn over the picture's outer pixels: the inside is what shows whole.
+    inner = [row[EDGE:-EDGE] for row in art[EDGE:-EDGE]]
+    found = find_picture(picture, inner, rect)
+    found = found and (found[0] - EDGE, found[1] - EDGE)
     record["dialog"] = {"rect": rect, "shown_after": shown_after, "falling_picture": found}
     if not found:
         return

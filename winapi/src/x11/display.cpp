@@ -27,6 +27,7 @@
 #include <cstring>
 #include <string>
 
+#include "user32/wnd.h"
 #include "x11/keys.h"
 #include "x11/xdisplay.h"
 
@@ -232,6 +233,14 @@ bool XDisplay::Pump() {
     vd::StopAt(vd::Now());
     return true;
   }
+  if (focusLeft_ && !focused_) {
+    // As on Windows when another program is activated: the program's window
+    // is told it is no longer active and draws its caption so.
+    user::ActivateWindow(nullptr);
+    lastActive_ = nullptr;
+    fed = true;
+  }
+  focusLeft_ = false;
   // After a change of the desktop's windows the message loop repaints what it
   // uncovered before anything is presented: else the old pixels would show.
   return SyncForeignWindows() || fed;
@@ -434,7 +443,12 @@ bool XDisplay::Handle(xcb_generic_event_t *e) {
     case XCB_FOCUS_OUT: {
       auto *ev = reinterpret_cast<xcb_focus_out_event_t *>(e);
       if (ev->mode == XCB_NOTIFY_MODE_GRAB || ev->mode == XCB_NOTIFY_MODE_UNGRAB) return false;
-      if (ev->event == focused_) focused_ = 0;
+      if (ev->event == focused_) {
+        focused_ = 0;
+        // Another program's window took the focus, unless one of ours takes it
+        // in the same batch of events: then the desktop has no active window.
+        if (ev->detail != XCB_NOTIFY_DETAIL_INFERIOR && ev->detail != XCB_NOTIFY_DETAIL_POINTER) focusLeft_ = true;
+      }
       // Keys let go while another window had the focus never reach us.
       for (int vk : {VK_MENU, VK_SHIFT, VK_CONTROL})
         if (GetKeyState(vk) < 0) vd::KeyUp(vk);

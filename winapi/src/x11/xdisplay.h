@@ -200,6 +200,7 @@ class XDisplay final : public Display {
   bool noTraySaid_ = false;
   uint64_t noTraySince_ = 0;  // when an icon found no tray (0: it did, or none tried)
   xcb_window_t focused_ = 0;  // the surface that has the keyboard focus
+  bool focusLeft_ = false;   // it went to another program's window in this batch of events
   HWND lastActive_ = nullptr;
 
   uint32_t lastPressTime_ = 0;

@@ -12,23 +12,6 @@
 
 namespace {
 
-volatile std::sig_atomic_t stopSignal = 0;
-
-void OnStopSignal(int signal) { stopSignal = signal; }
-
-// Ctrl+C, kill and a closed terminal stop the run at the next frame, so that
-// it can take away its temporary files before it exits.
-void CatchStopSignals() {
-  struct sigaction action;
-  std::memset(&action, 0, sizeof action);
-  action.sa_handler = OnStopSignal;
-  sigemptyset(&action.sa_mask);
-  action.sa_flags = SA_RESTART;
-  for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
-  // A file size limit (ulimit -f) then fails a write, which is reported, instead of killing the run.
-  std::signal(SIGXFSZ, SIG_IGN);
-}
-
 std::string Absolute(const std::string &path) {
   std::error_code ec;
   std::filesystem::path full = std::filesystem::absolute(path, ec);
@@ -65,11 +48,13 @@ int main(int argc, char **argv) {
       break;
   }
   for (const std::string &warning : options.warnings) std::fprintf(stderr, "mivora-record: warning: %s\n", warning.c_str());
-  CatchStopSignals();
-  options.stop = &stopSignal;
+  // Ctrl+C, kill and a closed terminal stop the run at the next frame, so that
+  // it can take away its temporary files before it exits.
+  rec::CatchStopSignals();
+  options.stop = rec::StopFlag();
   rec::Summary summary;
   bool ok = rec::Record(options, &summary, &error);
-  const int signal = stopSignal;
+  const int signal = rec::StopSignal();
   if (!ok) {
     if (signal)
       std::fprintf(stderr, "mivora-record: stopped by signal %d (%s) after %d frames\n", signal, strsignal(signal),

@@ -382,6 +382,7 @@ void CatchStopSignals() {
 }
 
 int StopSignal() { return stopSignal; }
+const volatile std::sig_atomic_t *StopFlag() { return &stopSignal; }
 
 void EndAsSignalled() {
   const int signal = stopSignal;

@@ -3,6 +3,7 @@
 // registry before the program starts.
 #pragma once
 
+#include <csignal>
 #include <initializer_list>
 #include <string>
 #include <utility>
@@ -96,8 +97,9 @@ void ReportFailedSaves(const std::string &program, FailedSaveReport how);
 // that a run can end in order and take away its temporary files; SIGXFSZ is
 // ignored, so that a file size limit fails a write, which is reported.
 void CatchStopSignals();
-// The signal caught, or 0.
+// The signal caught, or 0; and the flag that holds it, for a run to watch.
 int StopSignal();
+const volatile std::sig_atomic_t *StopFlag();
 // After a run that a caught signal stopped: removes the temporary folders and
 // ends the process by that signal, as it would have ended. Returns at once
 // when no signal came.

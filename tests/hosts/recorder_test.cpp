@@ -21,6 +21,7 @@
 #include "image_files.h"
 #include "recorder.h"
 #include "scenes.h"
+#include "support/host_process.h"
 #include "support/program_run.h"
 
 namespace {
@@ -394,68 +395,19 @@ TEST(Recorder, HtmlSceneSwitchesTheDesktopsHtmlViewOnAndOff) {
 
 // ---------------------------------------------------------------- the program as a process
 
-// Everything in a folder (names only).
-std::vector<std::string> Listing(const std::string &dir) {
-  std::vector<std::string> names;
-  std::error_code ec;
-  for (const auto &entry : std::filesystem::directory_iterator(dir, ec)) names.push_back(entry.path().filename());
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
 // mivora-record run as a user runs it, with its temporary files in `tmpdir`.
-class RecorderProcess {
- public:
-  RecorderProcess(const std::vector<std::string> &args, const std::string &tmpdir, long fileSizeLimit = -1) {
-    int err[2];
-    if (pipe(err) != 0) return;
-    pid_ = fork();
-    if (pid_ == 0) {
-      setenv("TMPDIR", tmpdir.c_str(), 1);
-      dup2(err[1], STDERR_FILENO);
-      int null = open("/dev/null", O_WRONLY);
-      if (null >= 0) dup2(null, STDOUT_FILENO);
-      if (fileSizeLimit >= 0) {
-        rlimit limit{rlim_t(fileSizeLimit), rlim_t(fileSizeLimit)};
-        setrlimit(RLIMIT_FSIZE, &limit);
-      }
-      std::vector<char *> argv;
-      std::string program = MIVORA_RECORD_PROGRAM;
-      argv.push_back(program.data());
-      std::vector<std::string> copies = args;
-      for (std::string &a : copies) argv.push_back(a.data());
-      argv.push_back(nullptr);
-      execv(program.c_str(), argv.data());
-      _exit(127);
-    }
-    close(err[1]);
-    err_ = err[0];
-  }
-  // The exit code, or 1000 + the signal that killed it. Its standard error is read to the end first.
-  int Wait() {
-    char buffer[4096];
-    ssize_t n;
-    while ((n = read(err_, buffer, sizeof buffer)) > 0) stderr_.append(buffer, size_t(n));
-    close(err_);
-    int status = 0;
-    waitpid(pid_, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status);
-  }
-  void Signal(int signal) { kill(pid_, signal); }
-  const std::string &Stderr() const { return stderr_; }
-
- private:
-  pid_t pid_ = -1;
-  int err_ = -1;
-  std::string stderr_;
-};
+progtest::HostProcess RecorderProcess(const std::vector<std::string> &args, const std::string &tmpdir,
+                                      long fileSizeLimit = -1) {
+  return progtest::HostProcess(MIVORA_RECORD_PROGRAM, args, tmpdir, {}, fileSizeLimit);
+}
+using progtest::Listing;
 
 TEST(RecorderProgram, SettingsThatCannotBeStoredAreReportedWithTheReasonAndNothingIsRecorded) {
   TempDir dir;
   std::string tmp = dir.path() + "/tmp", gif = dir.path() + "/out.gif";
   std::filesystem::create_directory(tmp);
   // No file may grow past 0 bytes, as on a full disk: the temporary registry cannot be written.
-  RecorderProcess run({"--seconds", "1", "--quiet", "--gif", gif, "--settings", "flowersPerBranch=3"}, tmp, 0);
+  auto run = RecorderProcess({"--seconds", "1", "--quiet", "--gif", gif, "--settings", "flowersPerBranch=3"}, tmp, 0);
   EXPECT_EQ(run.Wait(), 1);
   std::string err = run.Stderr();
   EXPECT_NE(err.find("the settings cannot be stored"), std::string::npos) << err;
@@ -475,7 +427,7 @@ TEST(RecorderProgram, SigtermAndCtrlCLeaveNoTemporaryFolderAndNoPartOfAGif) {
     std::string tmp = dir.path() + "/tmp", out = dir.path() + "/out", gif = out + "/film.gif";
     std::filesystem::create_directories(tmp);
     std::filesystem::create_directories(out);
-    RecorderProcess run({"--seconds", "3600", "--quiet", "--gif", gif}, tmp);
+    auto run = RecorderProcess({"--seconds", "3600", "--quiet", "--gif", gif}, tmp);
     // Wait until it is recording: its registry folder and its GIF's temporary file are there.
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     while ((Listing(tmp).empty() || Listing(out).empty()) && std::chrono::steady_clock::now() < deadline)
@@ -506,7 +458,7 @@ TEST(RecorderProgram, AfterAnOutputErrorNothingIsDescribedAsWrittenThatIsNot) {
     std::ofstream earlier(gif);
     earlier << "an earlier recording";
   }
-  RecorderProcess run({"--seconds", "1", "--fps", "5", "--quiet", "--gif", gif, "--png-dir", png}, tmp);
+  auto run = RecorderProcess({"--seconds", "1", "--fps", "5", "--quiet", "--gif", gif, "--png-dir", png}, tmp);
   EXPECT_EQ(run.Wait(), 1);
   std::string err = run.Stderr();
   EXPECT_NE(err.find("cannot write " + png + "/frame-00003.png"), std::string::npos) << err;

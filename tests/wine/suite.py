@@ -869,10 +869,12 @@ CHECKS = {
 }
 
 
-def check(args):
-    path = os.path.join(args.results, "session.json")
+def run_check(results, session_test, check_fn, context):
+    """One check on a session's record: a skip when no session ran, a failure when it took no
+    screenshot or its record lacks what the check reads. `context` makes the check's Context."""
+    path = os.path.join(results, "session.json")
     if not os.path.exists(path):
-        print("skipped: no session was run (see the test wine-session)")
+        print(f"skipped: no session was run (see the test {session_test})")
         return SKIP
     with open(path) as f:
         record = json.load(f)
@@ -880,10 +882,15 @@ def check(args):
         print("no screenshots: " + "; ".join(record.get("errors", ["the session did not run"])))
         return 1
     try:
-        return CHECKS[args.name](Context(os.path.abspath(args.results), args.source, args.native_layout))
-    except (KeyError, IndexError, OSError, ValueError) as error:
+        return check_fn(context())
+    except (KeyError, IndexError, OSError, ValueError, TypeError) as error:
         print(f"the session's record is short of what this check needs: {type(error).__name__}: {error}")
         return 1
+
+
+def check(args):
+    return run_check(args.results, "wine-session", CHECKS[args.name],
+                     lambda: Context(os.path.abspath(args.results), args.source, args.native_layout))
 
 
 def main():

@@ -538,20 +538,8 @@ CHECKS = {
 
 
 def check(args):
-    path = os.path.join(args.results, "session.json")
-    if not os.path.exists(path):
-        print("skipped: no session was run (see the test x11-session)")
-        return SKIP
-    with open(path) as f:
-        record = json.load(f)
-    if not record.get("shots"):
-        print("no screenshots: " + "; ".join(record.get("errors", ["the session did not run"])))
-        return 1
-    try:
-        return CHECKS[args.name](wine.Context(os.path.abspath(args.results), args.source))
-    except (KeyError, IndexError, OSError, ValueError, TypeError) as error:
-        print(f"the session's record is short of what this check needs: {type(error).__name__}: {error}")
-        return 1
+    return wine.run_check(args.results, "x11-session", CHECKS[args.name],
+                          lambda: wine.Context(os.path.abspath(args.results), args.source))
 
 
 # ====================================================================== the quick run

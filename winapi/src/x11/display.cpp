@@ -27,7 +27,6 @@
 #include <cstring>
 #include <string>
 
-#include "user32/wnd.h"
 #include "x11/keys.h"
 #include "x11/xdisplay.h"
 
@@ -376,7 +375,7 @@ bool XDisplay::Handle(xcb_generic_event_t *e) {
     case XCB_EXPOSE: {
       auto *ev = reinterpret_cast<xcb_expose_event_t *>(e);
       if (ev->window == desktopTarget_ || ev->window == overlay_) {
-        exposed_.Add(ev->x, ev->y, ev->width, ev->height);
+        exposed_.Union(RECT{ev->x, ev->y, ev->x + ev->width, ev->y + ev->height});
       } else if (Surface *s = SurfaceOf(ev->window)) {
         PresentSurface(*s, RECT{s->rect.left + ev->x, s->rect.top + ev->y, s->rect.left + ev->x + ev->width,
                                 s->rect.top + ev->y + ev->height});

@@ -25,7 +25,7 @@ void XDisplay::Present() {
       RECT part;
       if (IntersectRect(&part, &d, &s.rect)) PresentSurface(s, part);
     }
-  for (const RECT &d : damage) exposed_.Add(d.left, d.top, d.right - d.left, d.bottom - d.top);
+  for (const RECT &d : damage) exposed_.Union(d);
   if (!exposed_.Empty()) PresentDesktop(exposed_);
   exposed_.Clear();
   if (overlay_ && shapeStale_) UpdateOverlayShape();
@@ -67,26 +67,21 @@ void XDisplay::PresentSurface(Surface &s, const RECT &box) {
   PutPixels(s.id, screen_->root_depth, part, s.rect.left, s.rect.top, false);
 }
 
-void XDisplay::PresentDesktop(Region &area) {
+void XDisplay::PresentDesktop(user::Region &area) {
   // Only what no window covers is the desktop's: the program's windows show
   // their pixels themselves, the others and the panels are no place for petals.
   EnumWindows(
       [](HWND hwnd, LPARAM param) -> BOOL {
         RECT r;
-        if (hwnd == vd::ProgramManager() || !IsWindowVisible(hwnd) || !GetWindowRect(hwnd, &r) || IsRectEmpty(&r))
-          return TRUE;
-        pixman_region32_t cut;
-        pixman_region32_init_rect(&cut, r.left, r.top, unsigned(r.right - r.left), unsigned(r.bottom - r.top));
-        auto *into = reinterpret_cast<pixman_region32_t *>(param);
-        pixman_region32_subtract(into, into, &cut);
-        pixman_region32_fini(&cut);
+        if (hwnd != vd::ProgramManager() && IsWindowVisible(hwnd) && GetWindowRect(hwnd, &r))
+          reinterpret_cast<user::Region *>(param)->Subtract(r);
         return TRUE;
       },
-      reinterpret_cast<LPARAM>(&area.r));
-  pixman_region32_intersect_rect(&area.r, &area.r, 0, 0, unsigned(vd::ScreenWidth()), unsigned(vd::ScreenHeight()));
+      reinterpret_cast<LPARAM>(&area));
+  area.Intersect(RECT{0, 0, vd::ScreenWidth(), vd::ScreenHeight()});
   const uint32_t *fb = vd::Framebuffer();
   int sw = vd::ScreenWidth();
-  for (const xcb_rectangle_t &r : area.Rects()) {
+  for (const xcb_rectangle_t &r : XRects(area)) {
     RECT box{r.x, r.y, r.x + r.width, r.y + r.height};
     if (overlay_) {
       PutPixels(overlay_, 32, box, 0, 0, true);
@@ -95,15 +90,9 @@ void XDisplay::PresentDesktop(Region &area) {
     // The root keeps its own background: the box is cleared to it, and only
     // the program's pixels are put back over it, through a clip of their runs.
     std::vector<xcb_rectangle_t> runs;
-    for (int y = box.top; y < box.bottom; ++y) {
-      const uint32_t *row = fb + size_t(y) * sw;
-      for (int x = box.left; x < box.right;) {
-        while (x < box.right && (row[x] & 0xFFFFFF) == kKeyColor) ++x;
-        int start = x;
-        while (x < box.right && (row[x] & 0xFFFFFF) != kKeyColor) ++x;
-        if (x > start) runs.push_back(xcb_rectangle_t{int16_t(start), int16_t(y), uint16_t(x - start), 1});
-      }
-    }
+    for (int y = box.top; y < box.bottom; ++y)
+      AddRuns(fb + size_t(y) * sw, box.left, box.right, 0, y, [](uint32_t p) { return (p & 0xFFFFFF) != kKeyColor; },
+              &runs);
     // A desktop program repaints what is cleared on its window; the root's
     // background is painted by the server.
     xcb_clear_area(c_, desktopTarget_ != screen_->root, desktopTarget_, r.x, r.y, r.width, r.height);
@@ -118,16 +107,11 @@ void XDisplay::PresentDesktop(Region &area) {
 // The overlay covers what no window covers: the desktop.
 void XDisplay::UpdateOverlayShape() {
   shapeStale_ = false;
-  Region shape;
-  shape.Add(0, 0, screen_->width_in_pixels, screen_->height_in_pixels);
-  for (const Top &t : tops_) {
-    if (!t.mapped || t.inputOnly || t.id == overlay_ || t.desktop) continue;
-    pixman_region32_t cut;
-    pixman_region32_init_rect(&cut, t.x, t.y, unsigned(t.width + 2 * t.border), unsigned(t.height + 2 * t.border));
-    pixman_region32_subtract(&shape.r, &shape.r, &cut);
-    pixman_region32_fini(&cut);
-  }
-  std::vector<xcb_rectangle_t> rects = shape.Rects();
+  user::Region shape(RECT{0, 0, screen_->width_in_pixels, screen_->height_in_pixels});
+  for (const Top &t : tops_)
+    if (t.mapped && !t.inputOnly && t.id != overlay_ && !t.desktop)
+      shape.Subtract(RECT{t.x, t.y, t.x + t.width + 2 * t.border, t.y + t.height + 2 * t.border});
+  std::vector<xcb_rectangle_t> rects = XRects(shape);
   if (rects.size() == overlayShape_.size() &&
       std::equal(rects.begin(), rects.end(), overlayShape_.begin(), [](const auto &a, const auto &b) {
         return a.x == b.x && a.y == b.y && a.width == b.width && a.height == b.height;

@@ -118,13 +118,8 @@ void XDisplay::DrawIcon(TrayIcon &icon) {
   std::vector<xcb_rectangle_t> runs;
   std::vector<uint32_t> pixels(size_t(inner) * inner);
   for (int y = 0; y < inner; ++y)
-    for (int x = 0; x < inner;) {
-      while (x < inner && (argb[size_t(y) * inner + x] >> 24) < 128) ++x;
-      int start = x;
-      while (x < inner && (argb[size_t(y) * inner + x] >> 24) >= 128) ++x;
-      if (x > start)
-        runs.push_back(xcb_rectangle_t{int16_t(offset + start), int16_t(offset + y), uint16_t(x - start), 1});
-    }
+    AddRuns(&argb[size_t(y) * inner], 0, inner, offset, offset + y, [](uint32_t p) { return (p >> 24) >= 128; },
+            &runs);
   for (size_t i = 0; i < argb.size(); ++i) pixels[i] = argb[i] & 0xFFFFFF;
   xcb_set_clip_rectangles(c_, XCB_CLIP_ORDERING_YX_SORTED, surfaceGc_, 0, 0, uint32_t(runs.size()), runs.data());
   xcb_put_image(c_, XCB_IMAGE_FORMAT_Z_PIXMAP, icon.window, surfaceGc_, uint16_t(inner), uint16_t(inner),

@@ -257,7 +257,7 @@ bool XDisplay::SyncForeignWindows() {
       xcb_change_window_attributes(c_, desktopWindow, XCB_CW_EVENT_MASK, &mask);
     }
     desktopTarget_ = target;
-    exposed_.Add(0, 0, sw, sh);
+    exposed_.Union(RECT{0, 0, sw, sh});
   }
   return true;
 }

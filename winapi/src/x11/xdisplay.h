@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "user32/wnd.h"
 #include "vdx11.h"
 #include "windows.h"
 
@@ -23,46 +24,42 @@ constexpr int kDoubleClickMs = 500;  // GetDoubleClickTime's default
 constexpr int kDoubleClickSlop = 2;  // SM_CXDOUBLECLK / 2
 
 enum Atom {
-  kUtf8String, kNetWmName, kWmState, kNetWmWindowType, kTypeDock, kTypeDesktop, kTypeDialog, kTypeMenu,
-  kTypeTooltip, kNetWmState, kStateHidden, kNetWorkarea, kTrayOpcode, kManager, kXembed, kXembedInfo,
-  kWmProtocols, kWmDeleteWindow, kMotifHints, kNetWmPid, kNetWmIcon, kNetActiveWindow, kMivoraCommand,
-  kComptonShadow, kStateSkipTaskbar, kStateSkipPager, kStateAbove, kNetWmStrutPartial, kAtomCount
+  kUtf8String, kNetWmName, kWmState, kNetWmWindowType, kTypeDock, kTypeDesktop, kTypeDialog, kNetWmState,
+  kStateHidden, kTrayOpcode, kManager, kXembedInfo, kWmProtocols, kWmDeleteWindow, kMotifHints, kNetWmPid,
+  kNetWmIcon, kNetActiveWindow, kMivoraCommand, kComptonShadow, kAtomCount
 };
 inline constexpr const char *kAtomNames[kAtomCount] = {
     "UTF8_STRING", "_NET_WM_NAME", "WM_STATE", "_NET_WM_WINDOW_TYPE", "_NET_WM_WINDOW_TYPE_DOCK",
-    "_NET_WM_WINDOW_TYPE_DESKTOP", "_NET_WM_WINDOW_TYPE_DIALOG", "_NET_WM_WINDOW_TYPE_POPUP_MENU",
-    "_NET_WM_WINDOW_TYPE_TOOLTIP", "_NET_WM_STATE", "_NET_WM_STATE_HIDDEN", "_NET_WORKAREA",
-    "_NET_SYSTEM_TRAY_OPCODE", "MANAGER", "_XEMBED", "_XEMBED_INFO", "WM_PROTOCOLS", "WM_DELETE_WINDOW",
-    "_MOTIF_WM_HINTS", "_NET_WM_PID", "_NET_WM_ICON", "_NET_ACTIVE_WINDOW", "_MIVORA_COMMAND",
-    "_COMPTON_SHADOW", "_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_STATE_SKIP_PAGER", "_NET_WM_STATE_ABOVE",
-    "_NET_WM_STRUT_PARTIAL"};
+    "_NET_WM_WINDOW_TYPE_DESKTOP", "_NET_WM_WINDOW_TYPE_DIALOG", "_NET_WM_STATE", "_NET_WM_STATE_HIDDEN",
+    "_NET_SYSTEM_TRAY_OPCODE", "MANAGER", "_XEMBED_INFO", "WM_PROTOCOLS", "WM_DELETE_WINDOW", "_MOTIF_WM_HINTS",
+    "_NET_WM_PID", "_NET_WM_ICON", "_NET_ACTIVE_WINDOW", "_MIVORA_COMMAND", "_COMPTON_SHADOW"};
 
 // A command one start sends to the process that runs on the screen.
 constexpr uint32_t kCommandShowSettings = 1;
 
-// A pixman region that owns its storage.
-struct Region {
-  Region() { pixman_region32_init(&r); }
-  ~Region() { pixman_region32_fini(&r); }
-  Region(const Region &) = delete;
-  Region &operator=(const Region &) = delete;
-  void Add(int x, int y, int w, int h) {
-    if (w > 0 && h > 0) pixman_region32_union_rect(&r, &r, x, y, unsigned(w), unsigned(h));
+// A region's rectangles as the server takes them.
+inline std::vector<xcb_rectangle_t> XRects(const user::Region &region) {
+  int n = 0;
+  const pixman_box32_t *b = pixman_region32_rectangles(const_cast<pixman_region32_t *>(region.get()), &n);
+  std::vector<xcb_rectangle_t> out;
+  out.reserve(size_t(n));
+  for (int i = 0; i < n; ++i)
+    out.push_back(xcb_rectangle_t{int16_t(b[i].x1), int16_t(b[i].y1), uint16_t(b[i].x2 - b[i].x1),
+                                  uint16_t(b[i].y2 - b[i].y1)});
+  return out;
+}
+
+// Appends the runs of a row's pixels from `from` to `to` that `shows` keeps,
+// as one-pixel-high rectangles moved by (dx, y): a clip that lets only them through.
+template <class Shows>
+void AddRuns(const uint32_t *row, int from, int to, int dx, int y, Shows shows, std::vector<xcb_rectangle_t> *runs) {
+  for (int x = from; x < to;) {
+    while (x < to && !shows(row[x])) ++x;
+    int start = x;
+    while (x < to && shows(row[x])) ++x;
+    if (x > start) runs->push_back(xcb_rectangle_t{int16_t(dx + start), int16_t(y), uint16_t(x - start), 1});
   }
-  void Clear() { pixman_region32_clear(&r); }
-  bool Empty() { return !pixman_region32_not_empty(&r); }
-  std::vector<xcb_rectangle_t> Rects() {
-    int n = 0;
-    const pixman_box32_t *b = pixman_region32_rectangles(&r, &n);
-    std::vector<xcb_rectangle_t> out;
-    out.reserve(size_t(n));
-    for (int i = 0; i < n; ++i)
-      out.push_back(xcb_rectangle_t{int16_t(b[i].x1), int16_t(b[i].y1), uint16_t(b[i].x2 - b[i].x1),
-                                    uint16_t(b[i].y2 - b[i].y1)});
-    return out;
-  }
-  pixman_region32_t r;
-};
+}
 
 // A child of the root window: a frame of the window manager, a window that
 // manages itself (override-redirect), or one of ours.
@@ -142,7 +139,7 @@ class XDisplay final : public Display {
 
   // Presenting.
   void Present();
-  void PresentDesktop(Region &area);
+  void PresentDesktop(user::Region &area);
   void PresentSurface(Surface &s, const RECT &box);
   void PutPixels(xcb_drawable_t target, int depth, const RECT &box, int dx, int dy, bool argb);
   void UpdateOverlayShape();
@@ -187,7 +184,7 @@ class XDisplay final : public Display {
   xcb_gcontext_t rootGc_ = 0, overlayGc_ = 0, surfaceGc_ = 0;
   std::vector<xcb_rectangle_t> overlayShape_;
   bool shapeStale_ = true;
-  Region exposed_;  // desktop areas the server lost and we show again
+  user::Region exposed_;  // desktop areas the server lost and we show again
 
   std::vector<Top> tops_;          // bottom first, as the server stacks them
   std::set<xcb_window_t> ownIds_;  // our windows and the frames around them
